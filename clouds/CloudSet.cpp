@@ -1,0 +1,7 @@
+#include "clouds/CloudSet.h"
+
+namespace envsys {
+
+void CloudSet::Load(IniFile&) {}
+void CloudSet::Release() {}
+} // namespace envsys

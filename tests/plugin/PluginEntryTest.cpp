@@ -1,0 +1,191 @@
+// InitDLL / ExitDLL, the process-wide state and the memory wrappers.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "plugin/EnvironmentSystem.h"
+#include "plugin/Log.h"
+#include "plugin/Memory.h"
+#include "plugin/PluginState.h"
+#include "tests/support/TestHost.h"
+
+namespace envsys {
+namespace {
+
+using testing::TestHost;
+using Tags = std::vector<std::string>;
+
+TEST(PluginEntry, AcquiresInOrderAndRegistersWithParamUnchanged) {
+    TestHost host;
+    host.Init(0xDEADBEEF);
+    EXPECT_EQ(host.shell.acquired, (Tags{"DBG", "MEM", "APP", "DLL", "FMG", "RND", "GFX", "VMG", "PTS"}));
+    ASSERT_NE(host.env(), nullptr);
+    EXPECT_EQ(host.shell.registeredParam, 0xDEADBEEFu);
+    // The two APP values are read once, operation 16 before 14.
+    EXPECT_EQ(host.log.Sequence("APP."), (Tags{"APP.Value16", "APP.Value14"}));
+    EXPECT_EQ(g_plugin.appValue16, 16u);
+    EXPECT_EQ(g_plugin.appValue14, 14u);
+    EXPECT_STREQ(g_plugin.ownerTag, "ENV");
+    EXPECT_EQ(GetLogLevel(), 3);
+    EXPECT_TRUE(host.Logged("EnvironmentSystem DLL Initialized..."));
+    host.Exit();
+}
+
+TEST(PluginEntry, ExitReleasesInReverseOrderAndLeavesNothingUnderTheTag) {
+    TestHost host;
+    host.Init();
+    // Something allocated under the tag that nobody frees.
+    ASSERT_NE(MemAlloc(100), nullptr);
+    EXPECT_GT(host.mem.LiveBlocks("ENV"), 0u);
+    host.log.Clear();
+    host.Exit();
+    EXPECT_EQ(host.shell.released, (Tags{"PTS", "VMG", "GFX", "RND", "FMG", "DLL", "APP", "MEM", "DBG"}));
+    // The owner's memory goes back after the four services and before MEM itself.
+    auto sequence = host.log.Sequence("");
+    auto releaseOwner = std::find(sequence.begin(), sequence.end(), "MEM.ReleaseOwner");
+    ASSERT_NE(releaseOwner, sequence.end());
+    EXPECT_EQ(host.log.Last("MEM.ReleaseOwner")->text, "ENV");
+    EXPECT_EQ(host.mem.LiveBlocks("ENV"), 0u);
+    EXPECT_EQ(host.shell.registered.count("ENV"), 0u);
+    EXPECT_EQ(GetLogLevel(), 0);
+    EXPECT_TRUE(host.Logged("EnvironmentSystem DLL Deinitialized..."));
+    EXPECT_EQ(VersionText(), nullptr);
+    EXPECT_EQ(g_plugin.appValue16, 0u);
+    EXPECT_EQ(host.mem.badFrees, 0);
+}
+
+TEST(PluginEntry, OwnerTagMismatchStopsBeforeReleasingServices) {
+    TestHost host;
+    host.Init();
+    // The check is case-sensitive: "env" is not the tag "ENV".
+    std::strcpy(g_plugin.ownerTag, "env");
+    host.Exit();
+    EXPECT_TRUE(host.Logged("Unable to exit application shell ENV from DLL env!"));
+    EXPECT_EQ(host.shell.released, (Tags{"PTS", "VMG", "GFX"}));
+    EXPECT_EQ(host.log.Count("MEM.ReleaseOwner"), 0);
+    // With the tag put right, a second exit releases everything.
+    std::strcpy(g_plugin.ownerTag, "ENV");
+    ::ExitDLL();
+    EXPECT_EQ(host.mem.LiveBlocks(), 0u);
+    EXPECT_EQ(g_plugin.shell, nullptr);
+}
+
+TEST(PluginEntry, VersionTextFromTheBuildDate) {
+    char text[16];
+    FormatVersionText("Oct 11 2002", text, sizeof text);
+    EXPECT_STREQ(text, "v10.11.02");
+    FormatVersionText("Jan  5 2026", text, sizeof text);
+    EXPECT_STREQ(text, "v01.05.26");
+    FormatVersionText("Foo 30 1999", text, sizeof text);
+    EXPECT_STREQ(text, "v00.30.99");
+    // Too short to hold a date: zeros rather than a read past the text.
+    FormatVersionText("Oct", text, sizeof text);
+    EXPECT_STREQ(text, "v00.00.00");
+
+    TestHost host;
+    host.Init();
+    ASSERT_NE(VersionText(), nullptr);
+    EXPECT_EQ(std::strlen(VersionText()), 9u);
+    EXPECT_EQ(VersionText()[0], 'v');
+    host.Exit();
+}
+
+TEST(PluginEntry, MemoryWrappersWithAndWithoutMem) {
+    // Before InitDLL there is no MEM: MemAlloc refuses, MemAllocOrHeap uses
+    // the heap, and heap blocks go back to the heap, never to MEM.
+    ASSERT_EQ(g_plugin.mem, nullptr);
+    EXPECT_EQ(MemAlloc(16), nullptr);
+    void* heapBlock = MemAllocOrHeap(16);
+    ASSERT_NE(heapBlock, nullptr);
+    EXPECT_EQ(HeapFallbackBlockCount(), 1);
+    MemFree(nullptr);
+
+    TestHost host;
+    host.Init();
+    void* memBlock = MemAllocOrHeap(32);
+    ASSERT_NE(memBlock, nullptr);
+    EXPECT_EQ(host.log.Last("MEM.Allocate")->numbers, (std::vector<double>{32, 0, 0}));
+    EXPECT_EQ(host.log.Last("MEM.Allocate")->text, "ENV");
+    const int freesBefore = host.mem.frees;
+    MemFree(heapBlock);
+    EXPECT_EQ(host.mem.frees, freesBefore);
+    EXPECT_EQ(HeapFallbackBlockCount(), 0);
+    MemFree(memBlock);
+    EXPECT_EQ(host.mem.frees, freesBefore + 1);
+    EXPECT_EQ(host.mem.badFrees, 0);
+
+    // A refused block is null, not a crash.
+    host.mem.FailAt(1);
+    EXPECT_EQ(MemAlloc(8), nullptr);
+    host.Exit();
+
+    // After ExitDLL MEM is gone again: freeing does nothing.
+    MemFree(reinterpret_cast<void*>(0x1000));
+}
+
+TEST(PluginEntry, WithheldServicesStayNullAndNothingCrashes) {
+    TestHost host;
+    host.shell.withheld = {"GFX", "VMG", "PTS", "APP", "MEM", "FMG", "RND"};
+    host.Init();
+    EnvironmentSystemInterface* env = host.env();
+    ASSERT_NE(env, nullptr);
+    EXPECT_EQ(env->LoadEnvironment("missing.ini"), 0);
+    host.Frame(0.5f);
+    EXPECT_EQ(env->GetAirDensity(0.0f), 0.0f);
+    env->Unload();
+    host.Exit();
+    EXPECT_EQ(g_plugin.shell, nullptr);
+}
+
+TEST(PluginEntry, InitWithoutShellDoesNothing) {
+    ::InitDLL(1, nullptr);
+    EXPECT_EQ(g_plugin.shell, nullptr);
+    ::ExitDLL();
+    EXPECT_EQ(g_plugin.mem, nullptr);
+}
+
+TEST(PluginEntry, RepeatedLivesInOneProcessStartClean) {
+    for (int life = 0; life < 3; ++life) {
+        TestHost host;
+        host.Init();
+        EnvironmentSystemInterface* env = host.env();
+        env->SetHostValue(2.5f);
+        EXPECT_EQ(env->GetHostValue(), 2.5f);
+        host.Exit();
+        EXPECT_EQ(host.mem.LiveBlocks(), 0u);
+        EXPECT_EQ(host.mem.badFrees, 0);
+        EXPECT_EQ(g_environmentSystem.hostValue, 0.0f) << "reset after exit";
+    }
+}
+
+// The module as a host sees it: loaded by name, two exported functions, the
+// object reached only through its operation table.
+TEST(PluginModule, LoadsDynamicallyAndAnswersThroughItsSlots) {
+    const std::string path = std::string(ENVSYS_BINARY_DIR) + "/EnvironmentSystem.so";
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto init = reinterpret_cast<InitDllFunction>(dlsym(module, "InitDLL"));
+    auto exit = reinterpret_cast<ExitDllFunction>(dlsym(module, "ExitDLL"));
+    ASSERT_NE(init, nullptr);
+    ASSERT_NE(exit, nullptr);
+    // Nothing else is visible.
+    EXPECT_EQ(dlsym(module, "_ZN6envsys8MemAllocEj"), nullptr);
+    EXPECT_EQ(dlsym(module, "g_plugin"), nullptr);
+    {
+        TestHost host;
+        host.Init(7, init, exit);
+        EnvironmentSystemInterface* env = host.env();
+        ASSERT_NE(env, nullptr);
+        EXPECT_EQ(env->ReservedQuery(1, 2), 0);
+        env->SetHostValue(4.0f);
+        EXPECT_EQ(env->GetHostValue(), 4.0f);
+        EXPECT_EQ(env->IsAboveOvercast(-5.0f), 1);
+        host.Exit();
+        EXPECT_EQ(host.mem.LiveBlocks(), 0u);
+    }
+    dlclose(module);
+}
+
+} // namespace
+} // namespace envsys

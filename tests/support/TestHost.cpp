@@ -1,0 +1,608 @@
+#include "tests/support/TestHost.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "config/Material.h"
+#include "plugin/Log.h"
+
+namespace envsys {
+namespace testing {
+
+namespace {
+
+std::string NormaliseName(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) out += c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // A leading "./" names the working directory, as a bare name does.
+    while (out.size() > 2 && out.compare(0, 2, "./") == 0) out.erase(0, 2);
+    return out;
+}
+
+std::string Text(const char* s) { return s != nullptr ? std::string(s) : std::string("(null)"); }
+
+struct Opaque {
+    int unused;
+};
+Opaque g_dllService;
+Opaque g_debugService;
+
+} // namespace
+
+// --- CallLog -----------------------------------------------------------------
+
+void CallLog::Add(std::string name, std::vector<double> numbers, std::string text) {
+    if (enabled) calls.push_back(Call{std::move(name), std::move(numbers), std::move(text)});
+}
+
+int CallLog::Count(const std::string& name) const {
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.name == name; }));
+}
+
+std::vector<Call> CallLog::Named(const std::string& name) const {
+    std::vector<Call> out;
+    for (const Call& c : calls)
+        if (c.name == name) out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> CallLog::Sequence(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const Call& c : calls)
+        if (c.name.compare(0, prefix.size(), prefix) == 0) out.push_back(c.name);
+    return out;
+}
+
+const Call* CallLog::Last(const std::string& name) const {
+    for (auto it = calls.rbegin(); it != calls.rend(); ++it)
+        if (it->name == name) return &*it;
+    return nullptr;
+}
+
+// --- MEM ---------------------------------------------------------------------
+
+TestMem::~TestMem() {
+    for (auto& entry : live_) std::free(entry.first);
+}
+
+void* TestMem::Allocate(uint32_t size, int32_t zero1, int32_t zero2, const char* ownerTag) {
+    ++allocations;
+    log_.Add("MEM.Allocate", {static_cast<double>(size), static_cast<double>(zero1), static_cast<double>(zero2)},
+             Text(ownerTag));
+    const std::string tag = Text(ownerTag);
+    if (std::find(tagsSeen.begin(), tagsSeen.end(), tag) == tagsSeen.end()) tagsSeen.push_back(tag);
+    if (failAt_ > 0 && (allocations == failAt_ || (failAllAfter_ && allocations > failAt_))) {
+        ++failures;
+        return nullptr;
+    }
+    // Never zero bytes, so that every block has an address of its own.
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) return nullptr;
+    // Fresh blocks hold garbage, as a real allocator's do.
+    std::memset(block, 0xCD, size == 0 ? 1 : size);
+    live_[block] = Block{size, tag};
+    return block;
+}
+
+void TestMem::Free(void* block) {
+    ++frees;
+    log_.Add("MEM.Free");
+    auto it = live_.find(block);
+    if (it == live_.end()) {
+        ++badFrees;
+        return;
+    }
+    std::free(it->first);
+    live_.erase(it);
+}
+
+void TestMem::ReleaseOwner(const char* ownerTag) {
+    log_.Add("MEM.ReleaseOwner", {}, Text(ownerTag));
+    const std::string tag = Text(ownerTag);
+    for (auto it = live_.begin(); it != live_.end();) {
+        if (it->second.tag == tag) {
+            std::free(it->first);
+            it = live_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TestMem::FailAt(int n, bool failAllAfter) {
+    failAt_ = n > 0 ? allocations + n : 0;
+    failAllAfter_ = failAllAfter;
+}
+
+size_t TestMem::LiveBlocks(const std::string& tag) const {
+    return static_cast<size_t>(
+        std::count_if(live_.begin(), live_.end(), [&](const auto& entry) { return entry.second.tag == tag; }));
+}
+
+size_t TestMem::LiveBytes(const std::string& tag) const {
+    size_t total = 0;
+    for (const auto& entry : live_)
+        if (entry.second.tag == tag) total += entry.second.size;
+    return total;
+}
+
+// --- FMG ---------------------------------------------------------------------
+
+void TestFiles::Add(const std::string& name, const std::string& bytes) { memory_[NormaliseName(name)] = bytes; }
+
+void TestFiles::Remove(const std::string& name) { memory_.erase(NormaliseName(name)); }
+
+bool TestFiles::Lookup(const std::string& path, std::string* bytes) const {
+    const std::string key = NormaliseName(path);
+    auto it = memory_.find(key);
+    if (it != memory_.end()) {
+        if (bytes != nullptr) *bytes = it->second;
+        return true;
+    }
+    std::string real = path;
+    std::replace(real.begin(), real.end(), '\\', '/');
+    if (!root.empty() && !real.empty() && real[0] != '/') real = root + "/" + real;
+    std::ifstream in(real, std::ios::binary);
+    if (!in) return false;
+    if (bytes != nullptr) {
+        std::ostringstream content;
+        content << in.rdbuf();
+        *bytes = content.str();
+    }
+    return true;
+}
+
+int32_t TestFiles::Open(const char* path, int32_t mode) {
+    log_.Add("FMG.Open", {static_cast<double>(mode)}, Text(path));
+    ++opens;
+    if (path == nullptr || failAllOpens || failOpen.count(NormaliseName(path)) != 0) return -1;
+    std::string bytes;
+    if (!Lookup(path, &bytes)) return -1;
+    const int32_t handle = nextHandle_++;
+    open_[handle] = OpenFile{std::move(bytes), 0};
+    return handle;
+}
+
+void TestFiles::Close(int32_t handle) {
+    log_.Add("FMG.Close", {static_cast<double>(handle)});
+    ++closes;
+    open_.erase(handle);
+}
+
+int32_t TestFiles::Read(int32_t handle, void* buffer, uint32_t byteCount) {
+    log_.Add("FMG.Read", {static_cast<double>(handle), static_cast<double>(byteCount)});
+    auto it = open_.find(handle);
+    if (it == open_.end() || readsReturnZero || buffer == nullptr) return 0;
+    OpenFile& file = it->second;
+    size_t n = std::min<size_t>({static_cast<size_t>(byteCount), static_cast<size_t>(maxReadBytes),
+                                 file.bytes.size() - file.position});
+    std::memcpy(buffer, file.bytes.data() + file.position, n);
+    file.position += n;
+    return static_cast<int32_t>(n);
+}
+
+int32_t TestFiles::Exists(const char* path, int32_t flags) {
+    log_.Add("FMG.Exists", {static_cast<double>(flags)}, Text(path));
+    if (path == nullptr || existsAlwaysFalse) return 0;
+    return Lookup(path, nullptr) ? 1 : 0;
+}
+
+// --- RND, APP ----------------------------------------------------------------
+
+float TestRandom::Random(float upperBound) {
+    log_.Add("RND.Random", {upperBound});
+    float value = fallback;
+    if (!script.empty()) {
+        value = script.front();
+        script.pop_front();
+    }
+    if (upperBound > 0.0f && value >= upperBound) value = std::nextafter(upperBound, 0.0f);
+    return value;
+}
+
+uint32_t TestApp::Value14() {
+    log_.Add("APP.Value14");
+    return 14;
+}
+
+uint32_t TestApp::Value16() {
+    log_.Add("APP.Value16");
+    return 16;
+}
+
+// --- Meshes, lights, view ----------------------------------------------------
+
+TestMesh::TestMesh(CallLog& log, int32_t vertexCount, int32_t indexCount, int32_t meshFormat)
+    : vertices(static_cast<size_t>(std::max(vertexCount, 0))),
+      indices(static_cast<size_t>(std::max(indexCount, 0))),
+      format(meshFormat),
+      log_(log) {
+    // Fresh arrays hold garbage, so that a vertex the plug-in forgets shows.
+    std::memset(static_cast<void*>(vertices.data()), 0xCD, vertices.size() * sizeof(Vertex));
+    std::fill(indices.begin(), indices.end(), static_cast<uint16_t>(0xCDCD));
+    record.vertices = vertices.data();
+    record.indices = indices.data();
+}
+
+MeshRecord* TestMesh::GetMeshData(MeshRecord** out) {
+    if (out != nullptr) *out = &record;
+    return &record;
+}
+
+void TestMesh::Commit() {
+    log_.Add("Mesh.Commit");
+    ++commits;
+}
+
+void TestMesh::DrawRelative(const float* offset3) {
+    log_.Add("Mesh.DrawRelative", {offset3[0], offset3[1], offset3[2]});
+    drawsRelative.push_back({offset3[0], offset3[1], offset3[2]});
+    drawMaterials.push_back(record.material);
+}
+
+void TestMesh::DrawAt(const float* origin3) {
+    log_.Add("Mesh.DrawAt", {origin3[0], origin3[1], origin3[2]});
+    drawsAt.push_back({origin3[0], origin3[1], origin3[2]});
+    drawMaterials.push_back(record.material);
+}
+
+LightRecord* TestLight::GetLightData(LightRecord** out) {
+    if (out != nullptr) *out = &record;
+    return &record;
+}
+
+void TestLight::Commit() {
+    log_.Add("Light.Commit");
+    ++commits;
+}
+
+TestView::TestView(CallLog& log) : log_(log) {
+    info.left = 0;
+    info.top = 0;
+    info.right = 640;
+    info.bottom = 480;
+}
+
+ViewInfo* TestView::GetViewInfo(ViewInfo** out) {
+    if (out != nullptr) *out = &info;
+    return &info;
+}
+
+void TestView::GetViewMatrix(float* m9) { std::memcpy(m9, matrix, sizeof matrix); }
+
+void TestView::ScreenExtent(float size, float* halfX, float* halfY) {
+    *halfX = size * extentScale;
+    *halfY = size * extentScale * aspect;
+}
+
+float TestView::ScreenScale(float size) { return size * extentScale; }
+
+float TestView::ScreenAspect() { return aspect; }
+
+const int32_t* TestView::GetPanelFlags() {
+    log_.Add("View.GetPanelFlags");
+    return panelFlags.data();
+}
+
+void TestView::ProjectDirection(float* out3, const float* direction3) {
+    const float y = direction3[1];
+    if (y > 1e-6f) {
+        out3[0] = 320.0f + 320.0f * direction3[0] / y;
+        out3[1] = 1.0f;
+        out3[2] = 240.0f - 320.0f * direction3[2] / y;
+    } else {
+        out3[0] = -1e6f;
+        out3[1] = -1.0f; // behind the viewer
+        out3[2] = -1e6f;
+    }
+}
+
+int32_t TestView::IsSunVisible(const float* projected3, int32_t size) {
+    log_.Add("View.IsSunVisible", {projected3[0], projected3[2], static_cast<double>(size)});
+    if (sunVisible >= 0) return sunVisible;
+    return projected3[1] > 0.0f ? 1 : 0;
+}
+
+int32_t TestView::IsPointVisible(const float* projected3) {
+    if (pointVisible >= 0) return pointVisible;
+    return projected3[1] > 0.0f && projected3[0] >= 0.0f && projected3[0] <= 640.0f && projected3[2] >= 0.0f &&
+                   projected3[2] <= 480.0f
+               ? 1
+               : 0;
+}
+
+int32_t TestView::IsMeshVisible(const void*, const float* origin3) {
+    log_.Add("View.IsMeshVisible", {origin3[0], origin3[1], origin3[2]});
+    return meshVisible;
+}
+
+// --- GFX ---------------------------------------------------------------------
+
+TestGraphics::TestGraphics(CallLog& log) : view(log), log_(log) {
+    materialLoader = [](MaterialRecord* record, IniFile* file, const char* section) -> int32_t {
+        return LoadMaterial(record, file, section) ? 1 : 0;
+    };
+}
+
+TestGraphics::~TestGraphics() = default;
+
+HostMesh* TestGraphics::CreateMesh(int32_t vertexCount, int32_t indexCount, int32_t format) {
+    log_.Add("GFX.CreateMesh", {static_cast<double>(vertexCount), static_cast<double>(indexCount),
+                                static_cast<double>(format)});
+    if (createMeshFails) return nullptr;
+    meshes.push_back(std::make_unique<TestMesh>(log_, vertexCount, indexCount, format));
+    return meshes.back().get();
+}
+
+void TestGraphics::ReleaseMesh(HostMesh** mesh) {
+    log_.Add("GFX.ReleaseMesh");
+    if (mesh == nullptr || *mesh == nullptr) return;
+    static_cast<TestMesh*>(*mesh)->released = true;
+    *mesh = nullptr;
+}
+
+HostLight* TestGraphics::CreateLight(int32_t kind) {
+    log_.Add("GFX.CreateLight", {static_cast<double>(kind)});
+    lights.push_back(std::make_unique<TestLight>(log_));
+    return lights.back().get();
+}
+
+void TestGraphics::ReleaseLight(HostLight** light) {
+    log_.Add("GFX.ReleaseLight");
+    if (light == nullptr || *light == nullptr) return;
+    static_cast<TestLight*>(*light)->released = true;
+    *light = nullptr;
+}
+
+HostView* TestGraphics::GetView() {
+    log_.Add("GFX.GetView");
+    return viewIsNull ? nullptr : &view;
+}
+
+int32_t TestGraphics::LoadTexture(const char* fileName, int32_t a, int32_t b) {
+    log_.Add("GFX.LoadTexture", {static_cast<double>(a), static_cast<double>(b)}, Text(fileName));
+    texturesLoaded.push_back(Text(fileName));
+    if (fileName == nullptr || missingTextures.count(fileName) != 0) return -1;
+    const int32_t handle = nextTexture_++;
+    textures[handle] = fileName;
+    return handle;
+}
+
+void TestGraphics::ReleaseTexture(int32_t handle) {
+    log_.Add("GFX.ReleaseTexture", {static_cast<double>(handle)});
+    textures.erase(handle);
+}
+
+int32_t TestGraphics::LoadMaterialRecord(MaterialRecord* record, IniFile* file, const char* section) {
+    log_.Add("GFX.LoadMaterialRecord", {}, Text(section));
+    if (record == nullptr) return 0;
+    return materialLoader ? materialLoader(record, file, section) : 0;
+}
+
+int32_t TestGraphics::PrepareMaterial(MaterialRecord* record) {
+    log_.Add("GFX.PrepareMaterial", {}, record != nullptr ? std::string(record->stages[0].textureName) : "(null)");
+    if (record != nullptr) preparedMaterials.push_back(*record);
+    return 1;
+}
+
+void TestGraphics::SetReflectionMaps(int32_t row, int32_t countPerRow, const int32_t* handles) {
+    std::vector<double> numbers{static_cast<double>(row), static_cast<double>(countPerRow)};
+    for (int32_t i = 0; handles != nullptr && i < countPerRow; ++i) numbers.push_back(handles[i]);
+    log_.Add("GFX.SetReflectionMaps", numbers);
+}
+
+void TestGraphics::SetQuadMode(int32_t mode) {
+    log_.Add("GFX.SetQuadMode", {static_cast<double>(mode)});
+    quadMode_ = mode;
+}
+
+void TestGraphics::EndQuads() { log_.Add("GFX.EndQuads"); }
+
+void TestGraphics::SetQuadMaterial(MaterialRecord* record) {
+    log_.Add("GFX.SetQuadMaterial");
+    quadMaterial_ = record;
+}
+
+void TestGraphics::BeginQuads(int32_t flags) { log_.Add("GFX.BeginQuads", {static_cast<double>(flags)}); }
+
+void TestGraphics::DrawQuads(int32_t quadCount, const Vertex* vertices) {
+    log_.Add("GFX.DrawQuads", {static_cast<double>(quadCount)});
+    for (int32_t q = 0; q < quadCount; ++q) {
+        DrawnQuad quad{quadMaterial_, quadMode_, {}};
+        std::copy(vertices + 4 * q, vertices + 4 * q + 4, quad.vertices.begin());
+        quads.push_back(quad);
+    }
+}
+
+void TestGraphics::LoadingFinished(int32_t flag) { log_.Add("GFX.LoadingFinished", {static_cast<double>(flag)}); }
+
+void TestGraphics::SetAmbientColor(const float* rgb) {
+    log_.Add("GFX.SetAmbientColor", {rgb[0], rgb[1], rgb[2]});
+    std::copy(rgb, rgb + 3, ambient);
+}
+
+void TestGraphics::SetSkyColor(const float* rgb) {
+    log_.Add("GFX.SetSkyColor", {rgb[0], rgb[1], rgb[2]});
+    std::copy(rgb, rgb + 3, sky);
+}
+
+void TestGraphics::LoadingFinishedLate(int32_t flag) {
+    log_.Add("GFX.LoadingFinishedLate", {static_cast<double>(flag)});
+}
+
+void TestGraphics::SetFogColor(const float* rgb) {
+    log_.Add("GFX.SetFogColor", {rgb[0], rgb[1], rgb[2]});
+    std::copy(rgb, rgb + 3, fog);
+}
+
+void TestGraphics::SetFogRange(float start, float end) {
+    log_.Add("GFX.SetFogRange", {start, end});
+    fogRange[0] = start;
+    fogRange[1] = end;
+}
+
+void TestGraphics::SetSunLightEnabled(int32_t on) {
+    log_.Add("GFX.SetSunLightEnabled", {static_cast<double>(on)});
+    sunLightEnabled = on;
+}
+
+void TestGraphics::SetSunLightLevel(float level) {
+    log_.Add("GFX.SetSunLightLevel", {level});
+    sunLightLevel = level;
+}
+
+int TestGraphics::LiveMeshes() const {
+    return static_cast<int>(std::count_if(meshes.begin(), meshes.end(), [](const auto& m) { return !m->released; }));
+}
+
+int TestGraphics::LiveLights() const {
+    return static_cast<int>(std::count_if(lights.begin(), lights.end(), [](const auto& l) { return !l->released; }));
+}
+
+// --- VMG, PTS ----------------------------------------------------------------
+
+void TestViewer::GetViewerPosition(double* out3) {
+    log_.Add("VMG.GetViewerPosition");
+    std::copy(position, position + 3, out3);
+}
+
+void TestViewer::GetViewerMotion(float* out3) {
+    log_.Add("VMG.GetViewerMotion");
+    std::copy(motion, motion + 3, out3);
+}
+
+void TestViewer::GetViewOrientation(float* m9) {
+    log_.Add("VMG.GetViewOrientation");
+    std::copy(orientation, orientation + 9, m9);
+}
+
+int32_t TestParticles::CreateParticleSystem(const char* effectName) {
+    log_.Add("PTS.CreateParticleSystem", {}, Text(effectName));
+    return effectName != nullptr && effectName[0] != '\0' ? systemHandle : -1;
+}
+
+void TestParticles::EmitParticles(int32_t* emitter, int32_t system, const EmitterRecord* record, int32_t zero) {
+    log_.Add("PTS.EmitParticles", {emitter != nullptr ? static_cast<double>(*emitter) : -999.0,
+                                   static_cast<double>(system), static_cast<double>(zero)});
+    if (emitter != nullptr) {
+        if (*emitter == -1) *emitter = nextEmitter_++;
+        emitterHandlesSeen.push_back(*emitter);
+    }
+    if (record != nullptr) emitted.push_back(*record);
+}
+
+// --- Shell -------------------------------------------------------------------
+
+int32_t TestShell::Register(const char* name, EnvironmentSystemInterface* object, uint32_t param) {
+    log_.Add("Shell.Register", {static_cast<double>(param)}, Text(name));
+    registered[Text(name)] = object;
+    registeredParam = param;
+    return 1;
+}
+
+int32_t TestShell::Unregister(const char* name) {
+    log_.Add("Shell.Unregister", {}, Text(name));
+    registered.erase(Text(name));
+    return 1;
+}
+
+int32_t TestShell::Acquire(const char* tag, void** service) {
+    log_.Add("Shell.Acquire", {}, Text(tag));
+    acquired.push_back(Text(tag));
+    if (service == nullptr) return 0;
+    auto it = services.find(Text(tag));
+    *service = (it == services.end() || withheld.count(Text(tag)) != 0) ? nullptr : it->second;
+    return *service != nullptr ? 1 : 0;
+}
+
+int32_t TestShell::Release(const char* tag, void** service) {
+    log_.Add("Shell.Release", {}, Text(tag));
+    released.push_back(Text(tag));
+    if (service != nullptr) *service = nullptr;
+    return 1;
+}
+
+// --- Host --------------------------------------------------------------------
+
+namespace {
+void CaptureMessage(void* user, const char* text) { static_cast<TestHost*>(user)->messages.emplace_back(text); }
+} // namespace
+
+TestHost::TestHost()
+    : mem(log), files(log), random(log), app(log), gfx(log), viewer(log), particles(log), shell(log) {
+    shell.services["MEM"] = static_cast<MemoryService*>(&mem);
+    shell.services["FMG"] = static_cast<FileService*>(&files);
+    shell.services["RND"] = static_cast<RandomService*>(&random);
+    shell.services["APP"] = static_cast<ApplicationService*>(&app);
+    shell.services["DLL"] = &g_dllService;
+    shell.services["DBG"] = &g_debugService;
+    shell.services["GFX"] = static_cast<GraphicsService*>(&gfx);
+    shell.services["VMG"] = static_cast<ViewerService*>(&viewer);
+    shell.services["PTS"] = static_cast<ParticleService*>(&particles);
+    SetLogSink(CaptureMessage, this);
+}
+
+TestHost::~TestHost() {
+    if (initialised_) Exit();
+    SetLogSink(nullptr, nullptr);
+}
+
+void TestHost::Init(uint32_t param, InitDllFunction init, ExitDllFunction exit) {
+    init_ = init != nullptr ? init : &::InitDLL;
+    exit_ = exit != nullptr ? exit : &::ExitDLL;
+    init_(param, &shell);
+    initialised_ = true;
+}
+
+void TestHost::Exit() {
+    if (!initialised_) return;
+    exit_();
+    initialised_ = false;
+}
+
+EnvironmentSystemInterface* TestHost::env() const {
+    auto it = shell.registered.find("ENV");
+    return it != shell.registered.end() ? it->second : nullptr;
+}
+
+void TestHost::Frame(float dt) {
+    EnvironmentSystemInterface* system = env();
+    system->Update(dt);
+    system->PrepareFrame();
+    system->DrawSky();
+    system->DrawLensFlare();
+}
+
+int32_t TestHost::LoadText(const std::string& text, const std::string& name) {
+    files.Add(name, text);
+    return env()->LoadEnvironment(name.c_str());
+}
+
+void TestHost::SetTime(int32_t hours, int32_t minutes, int32_t seconds) {
+    TimeOfDay time{hours, minutes, seconds, 0};
+    env()->SetTime(&time);
+}
+
+void TestHost::SetDate(int32_t year, int32_t month, int32_t day) {
+    CalendarDate date{year, month, day};
+    env()->SetDate(&date);
+}
+
+void TestHost::SetWeather(int32_t level, float altitude, float depth, float intensity) {
+    WeatherParams params{level, 0, altitude, depth, 0, intensity};
+    env()->SetWeather(&params);
+}
+
+bool TestHost::Logged(const std::string& fragment) const {
+    return std::any_of(messages.begin(), messages.end(),
+                       [&](const std::string& m) { return m.find(fragment) != std::string::npos; });
+}
+
+} // namespace testing
+} // namespace envsys
