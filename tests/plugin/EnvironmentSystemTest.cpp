@@ -1,0 +1,146 @@
+// The EnvironmentSystem object's own operations: stored values, copies,
+// the overcast queries and the set-up / tear-down of its services.
+#include <gtest/gtest.h>
+
+#include "plugin/EnvironmentSystem.h"
+#include "plugin/FrameContext.h"
+#include "plugin/PluginState.h"
+#include "tests/support/TestHost.h"
+
+namespace envsys {
+namespace {
+
+using testing::TestHost;
+
+class EnvironmentSystemOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.Init();
+        env = host.env();
+        ASSERT_NE(env, nullptr);
+    }
+    TestHost host;
+    EnvironmentSystemInterface* env = nullptr;
+};
+
+TEST_F(EnvironmentSystemOps, SetUpPublishesTheFrameContextAndStartValues) {
+    EXPECT_EQ(g_frame.system, &g_environmentSystem);
+    EXPECT_EQ(g_frame.celestialFrame, &g_environmentSystem.celestialFrame);
+    EXPECT_EQ(g_frame.light, &g_environmentSystem.current);
+    EXPECT_EQ(g_plugin.gfx, static_cast<GraphicsService*>(&host.gfx));
+    EXPECT_EQ(g_environmentSystem.weatherLevel, 0);
+    EXPECT_EQ(g_environmentSystem.transitionDepth, 1.0f);
+    EXPECT_EQ(g_environmentSystem.hazeSelector, -1);
+    EXPECT_EQ(g_environmentSystem.bandState, -1);
+    EXPECT_EQ(g_environmentSystem.emitterHandles[0], -1);
+    EXPECT_EQ(g_environmentSystem.emitterHandles[1], -1);
+    EXPECT_EQ(g_environmentSystem.particleSystem, -1);
+    // The calendar starts at year 0, 1 January, midnight.
+    CalendarDate date{};
+    EXPECT_EQ(env->GetDate(&date), &date);
+    EXPECT_EQ(date.year, 0);
+    EXPECT_EQ(date.month, 1);
+    EXPECT_EQ(date.day, 1);
+
+    host.Exit();
+    EXPECT_EQ(g_frame.system, nullptr);
+    EXPECT_EQ(g_frame.light, nullptr);
+    EXPECT_EQ(g_plugin.gfx, nullptr);
+}
+
+TEST_F(EnvironmentSystemOps, StoredValuesAndTheReservedQuery) {
+    env->SetVisibility(0.25f);
+    EXPECT_EQ(g_environmentSystem.visibilityScale, 0.25f);
+    EXPECT_EQ(g_environmentSystem.recomputeNeeded, 0) << "visibility does not mark";
+    env->SetHostValue(-3.5f);
+    EXPECT_EQ(env->GetHostValue(), -3.5f);
+    EXPECT_EQ(env->ReservedQuery(12, -7), 0);
+    // Nothing loaded: gravity and light are zero, no light handle.
+    EXPECT_EQ(env->GetGravityAcceleration(), 0.0f);
+    float gravity[3] = {1, 1, 1};
+    EXPECT_EQ(env->GetGravityVector(gravity), gravity);
+    EXPECT_EQ(gravity[2], 0.0f);
+    EXPECT_EQ(env->GetSunLightLevel(), 0.0f);
+    EXPECT_EQ(env->GetSunLight(), nullptr);
+}
+
+TEST_F(EnvironmentSystemOps, TimeAndDateAreCopiedBothWaysAndMark) {
+    TimeOfDay time{13, 45, 30, 2};
+    env->SetTime(&time);
+    EXPECT_EQ(g_environmentSystem.recomputeNeeded, 1);
+    TimeOfDay out{};
+    EXPECT_EQ(env->GetTime(&out), &out);
+    EXPECT_EQ(out.hours, 13);
+    EXPECT_EQ(out.minutes, 45);
+    EXPECT_EQ(out.seconds, 30);
+    EXPECT_EQ(out.dayCarry, 2);
+
+    g_environmentSystem.recomputeNeeded = 0;
+    g_environmentSystem.timeSinceRecompute = 5.0f;
+    CalendarDate date{2003, 6, 21};
+    env->SetDate(&date);
+    EXPECT_EQ(g_environmentSystem.recomputeNeeded, 1);
+    EXPECT_EQ(g_environmentSystem.timeSinceRecompute, 0.0f);
+    CalendarDate dateOut{};
+    env->GetDate(&dateOut);
+    EXPECT_EQ(dateOut.year, 2003);
+    EXPECT_EQ(dateOut.month, 6);
+    EXPECT_EQ(dateOut.day, 21);
+
+    // Null pointers are ignored rather than followed.
+    g_environmentSystem.recomputeNeeded = 0;
+    env->SetTime(nullptr);
+    env->SetDate(nullptr);
+    EXPECT_EQ(g_environmentSystem.recomputeNeeded, 0);
+    EXPECT_EQ(env->GetTime(nullptr), nullptr);
+    EXPECT_EQ(env->GetDate(nullptr), nullptr);
+}
+
+TEST_F(EnvironmentSystemOps, OvercastQueriesByWeatherLevel) {
+    g_environmentSystem.overcastAltitude = 1000.0f;
+    // Clear and hazy weather has no layer: both answers are 1 at any altitude.
+    for (int level : {0, 1, 2}) {
+        g_environmentSystem.weatherLevel = level;
+        for (float altitude : {-100.0f, 1000.0f, 5000.0f}) {
+            EXPECT_EQ(env->IsAboveOvercast(altitude), 1);
+            EXPECT_EQ(env->IsBelowOvercast(altitude), 1);
+        }
+    }
+    for (int level : {3, 4}) {
+        g_environmentSystem.weatherLevel = level;
+        EXPECT_EQ(env->IsAboveOvercast(1500.0f), 1);
+        EXPECT_EQ(env->IsBelowOvercast(1500.0f), 0);
+        EXPECT_EQ(env->IsAboveOvercast(500.0f), 0);
+        EXPECT_EQ(env->IsBelowOvercast(500.0f), 1);
+        // Exactly at the layer the viewer is neither above nor below.
+        EXPECT_EQ(env->IsAboveOvercast(1000.0f), 0);
+        EXPECT_EQ(env->IsBelowOvercast(1000.0f), 0);
+    }
+}
+
+TEST_F(EnvironmentSystemOps, PrepareFrameRefreshesBothFlagsFromTheViewerAltitude) {
+    g_environmentSystem.weatherLevel = 3;
+    g_environmentSystem.overcastAltitude = 1000.0f;
+    g_frame.viewerPosition[2] = 400.0;
+    env->PrepareFrame();
+    EXPECT_EQ(g_environmentSystem.skyVisible, 0);
+    EXPECT_EQ(g_environmentSystem.horizonCloudsVisible, 1);
+    g_frame.viewerPosition[2] = 2000.0;
+    env->PrepareFrame();
+    EXPECT_EQ(g_environmentSystem.skyVisible, 1);
+    EXPECT_EQ(g_environmentSystem.horizonCloudsVisible, 0);
+}
+
+TEST_F(EnvironmentSystemOps, DrawSkyFetchesTheViewAndDrawsNothingWithoutLight) {
+    env->PrepareFrame();
+    host.log.Clear();
+    env->DrawSky();
+    env->DrawLensFlare();
+    EXPECT_EQ(host.log.Count("GFX.GetView"), 1);
+    // No light: no sun, no lens flares; stars may be drawn but none exist.
+    EXPECT_EQ(host.gfx.quads.size(), 0u);
+    EXPECT_EQ(g_frame.currentView, &host.gfx.view);
+}
+
+} // namespace
+} // namespace envsys
