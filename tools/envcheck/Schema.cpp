@@ -1,0 +1,222 @@
+#include "tools/envcheck/Schema.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace envcheck {
+namespace {
+
+KeySpec Make(const char* name, KeyType type, const char* def) {
+    KeySpec k;
+    k.name = name;
+    k.type = type;
+    k.defaultText = def;
+    return k;
+}
+
+KeySpec F(const char* name, const char* def = "0") { return Make(name, KeyType::Float, def); }
+KeySpec I(const char* name, const char* def = "0") { return Make(name, KeyType::Int, def); }
+KeySpec B(const char* name, const char* def = "0") { return Make(name, KeyType::Bool, def); }
+KeySpec C(const char* name) { return Make(name, KeyType::Color, "unchanged (0,0,0 on the first load)"); }
+KeySpec CA(const char* name, const char* def = "unchanged (0,0,0,0 on the first load)") {
+    return Make(name, KeyType::ColorAlpha, def);
+}
+KeySpec M(const char* name) { return Make(name, KeyType::Material, "\"\""); }
+KeySpec T(const char* name, int maxLength = 259) {
+    KeySpec k = Make(name, KeyType::Text, "\"\"");
+    k.maxLength = maxLength;
+    return k;
+}
+KeySpec P(const char* name, int args, const char* meaning) {
+    KeySpec k = Make(name, KeyType::Pattern, "none");
+    k.patternArgs = args;
+    k.argsMeaning = meaning;
+    return k;
+}
+KeySpec E(const char* name, std::vector<std::string> words) {
+    KeySpec k = Make(name, KeyType::Enum, words.front().c_str());
+    k.words = std::move(words);
+    return k;
+}
+
+std::vector<KeySpec> LightStateKeys() {
+    return {F("SunHeight"),    F("SunBrightness"), F("SunLightLevel"), C("SunColor"),
+            C("AmbientColor"), C("SkyColor"),      C("HorizonColor"),  C("FogColor")};
+}
+
+const std::vector<std::string> kStageOps = {"NO_OP",
+                                            "TEXTURE",
+                                            "DIFFUSE",
+                                            "SPECULAR",
+                                            "TEXTURE_ADD_CURRENT",
+                                            "TEXTURE_ADD_DIFFUSE",
+                                            "TEXTURE_ADD_SPECULAR",
+                                            "TEXTURE_MODULATE_CURRENT",
+                                            "TEXTURE_MODULATE_DIFFUSE",
+                                            "TEXTURE_MODULATE_SPECULAR",
+                                            "TEXTURE_BLEND_TEXTURE_ALPHA",
+                                            "TEXTURE_BLEND_CURRENT_ALPHA",
+                                            "BUMPMAP",
+                                            "TRANSPARENCY"};
+
+} // namespace
+
+const std::vector<SectionSpec>& FixedSections() {
+    static const std::vector<SectionSpec> sections = {
+        {"EnvironmentSystem", {F("UpdateRate", "60"), F("InclinationAngle", "23.5"), F("Latitude", "34")}},
+        {"Day", LightStateKeys()},
+        {"Twilight1", LightStateKeys()},
+        {"Twilight2", LightStateKeys()},
+        {"Night", LightStateKeys()},
+        {"Fog",
+         {F("StartClear"), F("EndClear"), F("StartOvercast"), F("EndOvercast"), C("OvercastColor"), F("StartInclement"),
+          F("EndInclement"), C("InclementColor"), F("StartCloud"), F("EndCloud"), C("CloudColor"), C("HazeFogColor")}},
+        {"Weather",
+         {F("OvercastLight"), F("InclementLight"), C("OvercastHorizonColor"), C("InclementHorizonColor"),
+          T("InclementEffect")}},
+        {"Sun",
+         {M("DaySunMaterial"), M("TwilightSunMaterial"), I("TwilightSunAnimation"),
+          P("TwilightSunFormat", 1, "the frame number from 1"), F("SunAngle"), F("DaySunSize"), F("TwilightSunSize"),
+          M("SunFlareMaterial"), F("SunFlareSize"), M("TwilightSunFlareMaterial"), F("TwilightSunFlareSize"),
+          F("OvercastAmbientModifier"), F("OvercastDirectModifier")}},
+        {"Sky",
+         {F("SkyDistance", "80000"), F("SkyPanelHeight", "10000"), F("HorizonVertexHeight", "0.15"),
+          I("SkyPanelCount", "8"), M("SkyMaterial"), M("HorizonCloud"),
+          P("HorizonCloudTexture", 2, "the weather level + 1 and the panel number + 1")}},
+        {"BaseWindSection", {F("BaseWindSpeed"), F("BaseWindDirection")}},
+        {"Reflection",
+         {I("NumSunLightLevel"), I("NumWeatherLevel"), I("NumReflectionLevel"),
+          P("TextureNameFormat", 2, "the sun-light row and the reflection column")}},
+        {"Gravity", {F("Acceleration"), Make("ForceVector", KeyType::Vector, "0,0,0")}},
+        {"Stars",
+         {M("StarMaterial"), F("UpdateRate", "60"), F("SizeFactor"), F("SizeDeviation"), F("MinSize"), F("MinHeight"),
+          F("TextureCoordinate"), CA("OClassColor"), CA("BClassColor"), CA("AClassColor"), CA("FClassColor"),
+          CA("GClassColor"), CA("KClassColor"), CA("MClassColor"), Make("StarDataFile", KeyType::StarFile, "\"\"")}},
+        {"Clouds",
+         {I("MaxClouds", "16"), I("MaxCloudParticles", "64"), M("3DCloudMaterial"), F("3DCloudHorizontalSize"),
+          F("3DCloudVerticalSize"), F("3DCloudSizeDeviation"), F("3DCloudParticleDensity"), C("ParticleColor"),
+          F("ParticleSize"), F("ParticleSizeDeviation"), C("ShadowColor")}},
+        {"CloudLayer",
+         {P("TopTexture", 1, "the weather level + 1"), P("BottomTexture", 1, "the weather level + 1"), M("Material"),
+          I("TileCount"), F("TileSize", "1")}},
+    };
+    return sections;
+}
+
+const SectionSpec& LensFlareSection() {
+    static const SectionSpec section = {"LensFlare%03d",
+                                        {F("PositionFactor", "1.2"), F("Size"),
+                                         E("Fade", {"NONE", "NORMAL", "REVERSE"}), CA("Color", "1,1,1,1"),
+                                         M("Material")}};
+    return section;
+}
+
+const SectionSpec& MaterialSection() {
+    static const SectionSpec section = {
+        "material",
+        {B("DepthBufferCheck"),
+         B("DepthBufferWrite"),
+         B("AlphaTestEnabled"),
+         B("RenderedInOrder"),
+         B("LightEnabled"),
+         B("SpecularEnabled"),
+         B("EmissiveEnabled"),
+         B("FogEnabled"),
+         I("PriorityLevel"),
+         C("AmbientColor"),
+         C("DiffuseColor"),
+         C("SpecularColor"),
+         C("EmissiveColor"),
+         F("SpecularLevel", "1"),
+         F("SpecularPower"),
+         F("Transparency"),
+         F("Reflectivity"),
+         I("ZBufferOffset"),
+         E("CullMode", {"NO_CULL", "COUNTERCLOCKWISE", "CLOCKWISE"}),
+         E("BlendOp",
+           {"ZERO", "ONE", "ADD", "MODULATE", "MODULATE_AND_ADD_SRC", "MODULATE_AND_ADD_DST", "MODULATE_MUL_2",
+            "MODULATE_INV_SRC", "MODULATE_INV_DST", "BLEND_SRC_ALPHA", "BLEND_DST_ALPHA", "BLEND_INV_SRC_ALPHA",
+            "BLEND_INV_DST_ALPHA", "BLEND_SRC_ALPHA_ADD_DST", "BLEND_INV_SRC_ALPHA_ADD_SRC"}),
+         I("NumTextureStages")}};
+    return section;
+}
+
+const std::vector<KeySpec>& TextureStageKeys() {
+    static const std::vector<KeySpec> keys = {T("TextureName", 63),
+                                              B("FilterEnabled"),
+                                              B("MipMap", "1"),
+                                              B("TileU"),
+                                              B("TileV"),
+                                              B("MirrorU"),
+                                              B("MirrorV"),
+                                              B("ReflectionMapping"),
+                                              B("SpecularMapping"),
+                                              E("StageColorOp", kStageOps),
+                                              E("StageAlphaOp", kStageOps)};
+    return keys;
+}
+
+const std::vector<KeySpec>& WindChangeKeys() {
+    static const std::vector<KeySpec> keys = {F("ChangeTime"),  F("ChangeChance"),  F("SpeedRate"),
+                                              F("SpeedAmount"), F("DirectionRate"), F("DirectionAmount")};
+    return keys;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string Lower(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+const KeySpec* FindKeySpec(const std::vector<KeySpec>& keys, const std::string& name) {
+    for (const KeySpec& k : keys)
+        if (SameName(k.name, name)) return &k;
+    return nullptr;
+}
+
+int NameDistance(const std::string& a0, const std::string& b0) {
+    const std::string a = Lower(a0), b = Lower(b0);
+    const size_t n = a.size(), m = b.size();
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1, 0));
+    for (size_t i = 0; i <= n; ++i)
+        d[i][0] = static_cast<int>(i);
+    for (size_t j = 0; j <= m; ++j)
+        d[0][j] = static_cast<int>(j);
+    for (size_t i = 1; i <= n; ++i) {
+        for (size_t j = 1; j <= m; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[n][m];
+}
+
+std::string Suggest(const std::string& name, const std::vector<std::string>& candidates) {
+    std::string best;
+    int bestDistance = 0;
+    for (const std::string& c : candidates) {
+        const int distance = NameDistance(name, c);
+        if (best.empty() || distance < bestDistance) {
+            best = c;
+            bestDistance = distance;
+        }
+    }
+    // Up to a third of the longer name, at least 2 edits: a slip of the
+    // finger or a British spelling, not a different word.
+    const int limit = std::max<int>(2, static_cast<int>(std::max(name.size(), best.size())) / 3);
+    if (best.empty() || bestDistance > limit || bestDistance == 0) return "";
+    return best;
+}
+
+} // namespace envcheck

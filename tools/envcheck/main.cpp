@@ -1,0 +1,38 @@
+// envcheck: reports what the EnvironmentSystem will make of an Environment
+// File, like a compiler reports on a source file.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+#include "tools/envcheck/EnvChecker.h"
+#include "tools/envcheck/ToolHost.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Checks an Environment File the way the EnvironmentSystem reads it. Exit status: 0 clean, "
+                 "1 warnings, 2 errors."};
+    std::string file;
+    std::string root = ".";
+    bool dump = false;
+    bool includes = false;
+    bool noFiles = false;
+    app.add_option("file", file, "the Environment File, as the host would hand it to LoadEnvironment")->required();
+    app.add_option("--root", root,
+                   "the directory that stands for the system's working directory: Environment File, include, "
+                   "texture and star file names are resolved from it (default: the current directory)");
+    app.add_flag("--dump", dump, "print the effective settings of every section the system reads");
+    app.add_flag("--includes", includes, "print the include graph");
+    app.add_flag("--no-files", noFiles, "do not look for texture files and the star data file");
+    CLI11_PARSE(app, argc, argv);
+
+    envcheck::ToolFiles files(root);
+    envcheck::ToolMemory memory;
+    envcheck::CheckOptions options;
+    options.checkFiles = !noFiles;
+    envcheck::EnvChecker checker(&files, &memory, options);
+    const int status = checker.Check(file);
+    std::fputs(checker.Report().c_str(), stderr);
+    if (includes) std::fputs(checker.IncludeTree().c_str(), stdout);
+    if (dump) std::fputs(checker.Dump().c_str(), stdout);
+    return status;
+}
