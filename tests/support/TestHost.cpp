@@ -231,8 +231,9 @@ TestMesh::TestMesh(CallLog& log, int32_t vertexCount, int32_t indexCount, int32_
 }
 
 MeshRecord* TestMesh::GetMeshData(MeshRecord** out) {
-    if (out != nullptr) *out = &record;
-    return &record;
+    MeshRecord* data = dataIsNull ? nullptr : &record;
+    if (out != nullptr) *out = data;
+    return data;
 }
 
 void TestMesh::Commit() {
@@ -337,6 +338,7 @@ HostMesh* TestGraphics::CreateMesh(int32_t vertexCount, int32_t indexCount, int3
                                 static_cast<double>(format)});
     if (createMeshFails) return nullptr;
     meshes.push_back(std::make_unique<TestMesh>(log_, vertexCount, indexCount, format));
+    meshes.back()->dataIsNull = meshDataIsNull;
     return meshes.back().get();
 }
 

@@ -163,6 +163,7 @@ public:
     std::vector<std::array<float, 3>> drawsAt;
     std::vector<MaterialRecord*> drawMaterials; // material at each draw
     bool released = false;
+    bool dataIsNull = false; // GetMeshData answers null
 
 private:
     CallLog& log_;
@@ -252,6 +253,7 @@ public:
     TestView view;
     bool viewIsNull = false; // GetView answers null
     bool createMeshFails = false; // CreateMesh answers null
+    bool meshDataIsNull = false;  // meshes created from now on answer GetMeshData with null
     std::vector<std::unique_ptr<TestMesh>> meshes; // every mesh ever created
     std::vector<std::unique_ptr<TestLight>> lights;
     std::map<int32_t, std::string> textures;       // live handles and their names

@@ -1,0 +1,277 @@
+// The sky dome: geometry of the panels and the band, colours from the light
+// state, drawing by panel flags, and what a failing host or file does.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "plugin/EnvironmentSystem.h"
+#include "plugin/FrameContext.h"
+#include "sky/SkyDome.h"
+#include "tests/sky/SkyTestSupport.h"
+
+namespace envsys {
+namespace {
+
+using testing::Set3;
+using testing::TestHost;
+using testing::TestMesh;
+
+class SkyDomeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.Init();
+        dome.skyDistance = 80000.0f;
+        dome.panelHeight = 10000.0f;
+        dome.horizonVertexHeight = 0.15f;
+        dome.panelCount = 8;
+    }
+    void TearDown() override {
+        dome.Release();
+        EXPECT_EQ(host.gfx.LiveMeshes(), 0);
+        EXPECT_TRUE(host.gfx.textures.empty());
+    }
+    // Meshes in creation order: 8 upper, 8 lower, then bands.
+    TestMesh& Mesh(size_t i) { return *host.gfx.meshes.at(i); }
+
+    TestHost host;
+    SkyDome dome;
+};
+
+bool SamePosition(const Vertex& a, const Vertex& b) { return std::memcmp(&a.x, &b.x, 3 * sizeof(float)) == 0; }
+
+TEST_F(SkyDomeTest, DefaultPanelsHaveTheDocumentedSizesIndicesAndPositions) {
+    dome.BuildDome();
+    ASSERT_EQ(host.gfx.meshes.size(), 16u);
+    for (size_t i = 0; i < 16; ++i) {
+        // W = 9: 3 * 9 + 1 vertices, 15 * 8 indices.
+        EXPECT_EQ(Mesh(i).vertices.size(), 28u);
+        EXPECT_EQ(Mesh(i).indices.size(), 120u);
+        EXPECT_EQ(Mesh(i).format, 4);
+        EXPECT_EQ(Mesh(i).commits, 1);
+        EXPECT_EQ(Mesh(i).record.mode, 5);
+        EXPECT_EQ(Mesh(i).record.material, &dome.skyMaterial);
+    }
+    // Column 0 (even) then column 1 (odd): diagonals alternate; a=j, c=W+j, e=2W+j.
+    const std::vector<uint16_t> firstColumns{0, 9,  1,  9, 10, 1, 9,  19, 10, 9,  18, 19,
+                                             1, 10, 11, 1, 11, 2, 10, 19, 11, 19, 20, 11};
+    EXPECT_EQ(std::vector<uint16_t>(Mesh(0).indices.begin(), Mesh(0).indices.begin() + 24), firstColumns);
+    // The caps follow the 96 column indices: upper on ring 0, lower on ring 2, both to the apex 27.
+    EXPECT_EQ(std::vector<uint16_t>(Mesh(0).indices.begin() + 96, Mesh(0).indices.begin() + 99),
+              (std::vector<uint16_t>{0, 1, 27}));
+    EXPECT_EQ(std::vector<uint16_t>(Mesh(8).indices.begin() + 96, Mesh(8).indices.begin() + 99),
+              (std::vector<uint16_t>{18, 19, 27}));
+
+    // Panel 0, column 4 lies at 22.5 degrees: x = 80000 sin 22.5 = 30614.67, y = 73910.36.
+    const Vertex& mid = Mesh(0).vertices[4];
+    EXPECT_NEAR(mid.x, 30614.67f, 0.05f);
+    EXPECT_NEAR(mid.y, 73910.36f, 0.05f);
+    EXPECT_FLOAT_EQ(mid.u, 0.5f);
+    // Ring heights: 1, (1 - 0.15) * 0.5 + 0.15 = 0.575, 0.15 of 10000; v = 1 - k.
+    EXPECT_FLOAT_EQ(Mesh(0).vertices[0].z, 10000.0f);
+    EXPECT_FLOAT_EQ(Mesh(0).vertices[9].z, 5750.0f);
+    EXPECT_FLOAT_EQ(Mesh(0).vertices[9].v, 0.425f);
+    EXPECT_FLOAT_EQ(Mesh(0).vertices[18].z, 1500.0f);
+    EXPECT_FLOAT_EQ(Mesh(0).vertices[27].z, 80000.0f); // apex raised to the sky distance
+    // The lower mesh runs 0.15, 0, -1 of the panel height, apex below the ground.
+    EXPECT_FLOAT_EQ(Mesh(8).vertices[9].z, 0.0f);
+    EXPECT_FLOAT_EQ(Mesh(8).vertices[18].z, -10000.0f);
+    EXPECT_FLOAT_EQ(Mesh(8).vertices[18].v, 2.0f);
+    EXPECT_FLOAT_EQ(Mesh(8).vertices[27].z, -10000.0f);
+    EXPECT_FLOAT_EQ(Mesh(8).vertices[27].v, 1.0f);
+}
+
+TEST_F(SkyDomeTest, SeamsBetweenPanelsAreBitIdenticalAndTheCircleCloses) {
+    dome.panelCount = 5; // odd, so the last column of a panel is even
+    dome.BuildDome();
+    const int w = 6;
+    for (int p = 1; p < 8; ++p)
+        for (int r = 0; r < 3; ++r) {
+            EXPECT_TRUE(SamePosition(Mesh(p).vertices[r * w], Mesh(p - 1).vertices[r * w + 5])) << p << "," << r;
+            EXPECT_TRUE(SamePosition(Mesh(8 + p).vertices[r * w], Mesh(7 + p).vertices[r * w + 5]));
+        }
+    for (int p = 0; p < 8; ++p)
+        for (int j = 0; j < w; ++j) // the lower top ring is the upper horizon ring
+            EXPECT_TRUE(SamePosition(Mesh(8 + p).vertices[j], Mesh(p).vertices[2 * w + j]));
+    // 360 degrees meets 0 only to within float precision: |80000 sin 2pi| is far below a unit.
+    EXPECT_NEAR(Mesh(7).vertices[5].x, Mesh(0).vertices[0].x, 0.01f);
+    EXPECT_NEAR(Mesh(7).vertices[5].y, 80000.0f, 0.01f);
+    EXPECT_EQ(Mesh(0).vertices.size(), 19u);
+    EXPECT_EQ(Mesh(0).indices.size(), 75u);
+}
+
+TEST_F(SkyDomeTest, PanelCountsOutsideTheIndexRangeFallBackToTheDefault) {
+    for (int32_t bad : {0, -4, SkyDome::kMaxPanelCount + 1}) {
+        host.messages.clear();
+        dome.panelCount = bad;
+        dome.BuildDome();
+        EXPECT_EQ(dome.panelCount, 8) << bad;
+        EXPECT_EQ(host.gfx.meshes.back()->vertices.size(), 28u);
+        EXPECT_TRUE(host.Logged("SkyPanelCount")) << bad;
+        dome.Release();
+    }
+    // The largest count still fits: the apex index 3 * 21845 is 65535.
+    dome.panelCount = SkyDome::kMaxPanelCount;
+    dome.BuildDome();
+    EXPECT_EQ(dome.panelCount, SkyDome::kMaxPanelCount);
+    const TestMesh& upper = *host.gfx.meshes[host.gfx.meshes.size() - 16];
+    EXPECT_EQ(upper.vertices.size(), 65536u);
+    EXPECT_EQ(upper.indices.back(), 65535);
+}
+
+class SkyColorTest : public SkyDomeTest {
+protected:
+    void SetUp() override {
+        SkyDomeTest::SetUp();
+        LightState& l = g_environmentSystem.current;
+        Set3(l.skyColor, 0.2f, 0.4f, 0.8f);
+        Set3(l.horizonColor, 0.6f, 0.7f, 0.9f);
+        Set3(l.fogColor, 0.5f, 0.5f, 0.5f);
+        Set3(l.horizonCloudColor, 0.9f, 0.8f, 0.7f);
+        g_frame.cloudFadeFactor = 0.25f;
+        g_frame.sunGlowEnabled = 0;
+        dome.BuildDome();
+        dome.BuildHorizonBand(0);
+    }
+    static void ExpectColor(const Vertex& v, float r, float g, float b, float a = 1.0f) {
+        EXPECT_NEAR(v.r, r, 1e-5f);
+        EXPECT_NEAR(v.g, g, 1e-5f);
+        EXPECT_NEAR(v.b, b, 1e-5f);
+        EXPECT_NEAR(v.a, a, 1e-5f);
+    }
+};
+
+TEST_F(SkyColorTest, DayGivesRingColoursFogBelowAndTheFadedBandInPlace) {
+    dome.UpdateColors();
+    for (int p = 0; p < 8; ++p) {
+        ExpectColor(Mesh(p).vertices[3], 0.2f, 0.4f, 0.8f);
+        ExpectColor(Mesh(p).vertices[12], 0.4f, 0.55f, 0.85f); // (sky + horizon) / 2
+        ExpectColor(Mesh(p).vertices[21], 0.6f, 0.7f, 0.9f);
+        ExpectColor(Mesh(p).vertices[27], 0.2f, 0.4f, 0.8f);
+        ExpectColor(Mesh(8 + p).vertices[5], 0.6f, 0.7f, 0.9f);
+        ExpectColor(Mesh(8 + p).vertices[14], 0.5f, 0.5f, 0.5f);
+        ExpectColor(Mesh(8 + p).vertices[27], 0.5f, 0.5f, 0.5f);
+        ExpectColor(Mesh(16 + p).vertices[17], 0.9f, 0.8f, 0.7f, 0.75f); // alpha 1 - fade
+    }
+    // Colours are rewritten without a second commit.
+    for (size_t i = 0; i < host.gfx.meshes.size(); ++i)
+        EXPECT_EQ(Mesh(i).commits, 1);
+}
+
+TEST_F(SkyColorTest, TwilightGlowBlendsTowardsTheSunAndTheHorizonSeamFollows) {
+    g_frame.sunGlowEnabled = 1;
+    Set3(g_frame.sunVector, 0.0f, 1.0f, 0.0f); // on the northern horizon
+    Set3(g_frame.sunGlowColor, 1.0f, 0.5f, 0.0f);
+    Set3(g_frame.horizonGlowColor, 1.0f, 0.3f, 0.1f);
+    dome.UpdateColors();
+    // Panel 0, column 0: ring 0 points at (0, 80000, 10000), t = 80000 / 80622.58 = 0.992278;
+    // ring 2 at (0, 80000, 1500), t = 0.999824 (asserted to 1e-5).
+    const float t0 = 80000.0f / std::sqrt(80000.0f * 80000.0f + 10000.0f * 10000.0f);
+    const float t2 = 80000.0f / std::sqrt(80000.0f * 80000.0f + 1500.0f * 1500.0f);
+    ExpectColor(Mesh(0).vertices[0], t0 + (1 - t0) * 0.2f, t0 * 0.5f + (1 - t0) * 0.4f, (1 - t0) * 0.8f);
+    ExpectColor(Mesh(0).vertices[18], t2 + (1 - t2) * 0.6f, t2 * 0.3f + (1 - t2) * 0.7f, t2 * 0.1f + (1 - t2) * 0.9f);
+    // Panel 4 faces south: every dot product is negative, ring colours stay.
+    ExpectColor(Mesh(4).vertices[0], 0.2f, 0.4f, 0.8f);
+    ExpectColor(Mesh(4).vertices[20], 0.6f, 0.7f, 0.9f);
+    for (int p = 0; p < 8; ++p)
+        for (int j = 0; j < 9; ++j)
+            EXPECT_EQ(std::memcmp(&Mesh(8 + p).vertices[j].r, &Mesh(p).vertices[18 + j].r, 4 * sizeof(float)), 0);
+}
+
+TEST_F(SkyColorTest, NightWithTheSunBelowEveryRingShowsOnlyRingColours) {
+    g_frame.sunGlowEnabled = 1;
+    Set3(g_frame.sunVector, 0.0f, 0.0f, -1.0f);
+    LightState& l = g_environmentSystem.current;
+    Set3(l.skyColor, 0.01f, 0.01f, 0.03f);
+    Set3(l.horizonColor, 0.03f, 0.03f, 0.05f);
+    dome.UpdateColors();
+    for (int p = 0; p < 8; ++p) {
+        ExpectColor(Mesh(p).vertices[8], 0.01f, 0.01f, 0.03f);
+        ExpectColor(Mesh(p).vertices[10], 0.02f, 0.02f, 0.04f);
+        ExpectColor(Mesh(p).vertices[26], 0.03f, 0.03f, 0.05f);
+    }
+}
+
+TEST_F(SkyDomeTest, PanelsAreDrawnByTheirFlagsAndTheBandOnlyWhenHorizonCloudsShow) {
+    dome.BuildDome();
+    dome.BuildHorizonBand(1);
+    g_frame.currentView = &host.gfx.view;
+    host.gfx.view.panelFlags = {1, 0, 1, 0, 0, 0, 0, 1};
+    g_environmentSystem.horizonCloudsVisible = 0;
+    dome.DrawUpper();
+    dome.DrawLower();
+    for (int p = 0; p < 8; ++p) {
+        const size_t expected = (p == 0 || p == 2 || p == 7) ? 1u : 0u;
+        EXPECT_EQ(Mesh(p).drawsAt.size(), expected) << p;
+        EXPECT_EQ(Mesh(8 + p).drawsAt.size(), expected) << p;
+        EXPECT_EQ(Mesh(16 + p).drawsAt.size(), 0u);
+    }
+    EXPECT_EQ(Mesh(0).drawsAt[0], (std::array<float, 3>{0, 0, 0}));
+    g_environmentSystem.horizonCloudsVisible = 1;
+    dome.DrawLower();
+    EXPECT_EQ(Mesh(16 + 2).drawsAt.size(), 1u);
+    // The visibility test decides each mesh.
+    host.gfx.view.meshVisible = 0;
+    dome.DrawUpper();
+    EXPECT_EQ(Mesh(0).drawsAt.size(), 1u);
+    // No view: nothing is drawn, not even by the second pass.
+    host.gfx.view.meshVisible = 1;
+    g_frame.currentView = nullptr;
+    dome.DrawUpper();
+    dome.DrawLower();
+    EXPECT_EQ(Mesh(0).drawsAt.size(), 1u);
+    EXPECT_EQ(Mesh(8).drawsAt.size(), 2u);
+}
+
+TEST_F(SkyDomeTest, UnderTheOvercastDrawSkyShowsDomeAndBandButNoSunOrStars) {
+    EnvironmentSystem& env = g_environmentSystem;
+    env.skyDome.skyDistance = 80000.0f;
+    env.skyDome.panelHeight = 10000.0f;
+    env.skyDome.panelCount = 2;
+    env.skyDome.BuildDome();
+    env.skyDome.BuildHorizonBand(3);
+    env.current.sunLightLevel = 0.5f;
+    env.current.sunBrightness = 1.0f; // no twilight disc
+    env.sunVisibility = 1.0f;
+    Set3(env.sun.direction, 0.0f, 1.0f, 0.0f);
+    env.sun.daySunSize = 5.0f;
+    ASSERT_TRUE(env.starField.stars.Allocate(1));
+    env.starField.stars.Records()[0].size = 5.0f;
+    Set3(env.starField.stars.Records()[0].direction, 0.0f, 1.0f, 0.1f);
+
+    env.skyVisible = 0;
+    env.horizonCloudsVisible = 1;
+    host.env()->DrawSky();
+    EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 24); // upper, lower and band of 8 panels
+    EXPECT_TRUE(host.gfx.quads.empty());
+
+    env.skyVisible = 1;
+    env.horizonCloudsVisible = 0;
+    host.env()->DrawSky();
+    EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 40);
+    EXPECT_EQ(host.gfx.quads.size(), 3u); // day disc, sun flare, one star
+    env.skyDome.Release();
+}
+
+TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
+    host.gfx.createMeshFails = true;
+    dome.BuildDome();
+    dome.BuildHorizonBand(0);
+    host.gfx.createMeshFails = false;
+    host.gfx.meshDataIsNull = true;
+    dome.BuildDome();
+    dome.BuildHorizonBand(2);
+    // Meshes without reachable arrays went straight back.
+    EXPECT_EQ(host.gfx.meshes.size(), 24u);
+    EXPECT_EQ(host.gfx.LiveMeshes(), 0);
+    g_frame.sunGlowEnabled = 1;
+    dome.UpdateColors();
+    g_frame.currentView = &host.gfx.view;
+    dome.DrawUpper();
+    dome.DrawLower();
+    EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 0);
+    EXPECT_EQ(host.log.Count("GFX.LoadTexture"), 0);
+}
+
+} // namespace
+} // namespace envsys
