@@ -1,0 +1,83 @@
+// One run of the plug-in inside the reference host: the module loaded with
+// dlopen, InitDLL called with the host's shell and services, an
+// Environment File loaded, frames driven in the host order (Update,
+// PrepareFrame, DrawSky, DrawLensFlare) and timed, and ExitDLL with a
+// report of what the plug-in left behind.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "envsys/EnvironmentSystemInterface.h"
+#include "envsys/Exports.h"
+#include "host/Camera.h"
+#include "host/HostFiles.h"
+#include "host/HostMemory.h"
+#include "host/HostParticles.h"
+#include "host/HostRandom.h"
+#include "host/HostShell.h"
+#include "host/SoftwareRenderer.h"
+
+namespace envhost {
+
+struct SessionOptions {
+    std::string modulePath;      // empty: EnvironmentSystem.so next to the executable
+    std::string environmentPath; // empty: nothing is loaded
+    uint32_t seed = 1;
+    int width = 640;
+    int height = 360;
+    float visibility = 1.0f;
+};
+
+// Seconds spent in each of the four per-frame operations.
+struct FrameTimes {
+    double update = 0;
+    double prepareFrame = 0;
+    double drawSky = 0;
+    double drawLensFlare = 0;
+};
+
+class HostSession {
+public:
+    HostSession();
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    bool Open(const SessionOptions& options, std::string* error);
+    // ExitDLL and unload; afterwards leakReport says what MEM still held.
+    void Close();
+    envsys::EnvironmentSystemInterface* env() const { return env_; }
+
+    // One frame; a frame that does not draw runs the model only (warm-up).
+    FrameTimes Frame(float dt, bool draw);
+    PngImage Image() const { return gfx.Image(); }
+
+    // The folder of the running executable.
+    static std::string ExecutableFolder();
+
+    HostMemory mem;
+    HostFiles files;
+    HostRandom random;
+    HostApp app;
+    Camera camera;
+    SoftwareRenderer gfx;
+    HostParticles particles;
+    HostShell shell;
+    std::vector<FrameTimes> drawnFrames;
+    std::string leakReport;
+
+private:
+    struct Opaque {
+        int unused;
+    };
+    Opaque dll_{};
+    Opaque dbg_{};
+    void* module_ = nullptr;
+    ExitDllFunction exit_ = nullptr;
+    envsys::EnvironmentSystemInterface* env_ = nullptr;
+    bool initialised_ = false;
+};
+
+} // namespace envhost

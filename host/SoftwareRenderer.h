@@ -1,0 +1,193 @@
+// GFX: the host's graphics service, a software renderer. It draws what the
+// plug-in hands over (meshes placed relative to the viewer, screen-space
+// quads) with their materials, plus the host's own scene, a flat ground
+// plane lit and fogged by what the plug-in sets, into a frame buffer that
+// becomes a PNG picture.
+//
+// A frame: the host calls BeginFrame after the plug-in's Update, so the
+// clear colour is this frame's sky colour. Meshes submitted while the
+// frame is in its scene phase (PrepareFrame: the cloud layer) join the
+// scene and are drawn with it after the ground; everything else is drawn
+// at once, in the order it comes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "envsys/HostServices.h"
+#include "host/Camera.h"
+#include "host/Rasterizer.h"
+
+namespace envhost {
+
+class HostFiles;
+class SoftwareRenderer;
+
+class RenderMesh : public envsys::HostMesh {
+public:
+    RenderMesh(SoftwareRenderer& owner, int32_t vertexCount, int32_t indexCount);
+    envsys::MeshRecord* GetMeshData(envsys::MeshRecord** out) override;
+    // Computes the bounding sphere kept in the placement record.
+    void Commit() override;
+    void DrawRelative(const float* offset3) override;
+    void DrawAt(const float* origin3) override;
+
+    envsys::MeshRecord record{};
+    std::vector<envsys::Vertex> vertices;
+    std::vector<uint16_t> indices;
+
+private:
+    SoftwareRenderer& owner_;
+};
+
+class RenderLight : public envsys::HostLight {
+public:
+    explicit RenderLight(SoftwareRenderer& owner) : owner_(owner) {}
+    envsys::LightRecord* GetLightData(envsys::LightRecord** out) override;
+    void Commit() override;
+    envsys::LightRecord record{};
+
+private:
+    SoftwareRenderer& owner_;
+};
+
+// The view through the camera. Screen positions are pixels of the
+// viewport, y down; screen sizes are pixels; pixels are square, so the
+// aspect is 1. The camera does not roll, so the view matrix is the identity.
+class RenderView : public envsys::HostView {
+public:
+    explicit RenderView(SoftwareRenderer& owner) : owner_(owner) {}
+    envsys::ViewInfo* GetViewInfo(envsys::ViewInfo** out) override;
+    void GetViewMatrix(float* m9) override;
+    void ScreenExtent(float size, float* halfX, float* halfY) override;
+    float ScreenScale(float size) override;
+    float ScreenAspect() override;
+    const int32_t* GetPanelFlags() override;
+    // out[0] screen x, out[2] screen y, out[1] the distance ahead (not
+    // positive: behind the viewer).
+    void ProjectDirection(float* out3, const float* direction3) override;
+    int32_t IsSunVisible(const float* projected3, int32_t size) override;
+    int32_t IsPointVisible(const float* projected3) override;
+    // The mesh's bounding sphere (from its placement record) against the view.
+    int32_t IsMeshVisible(const void* placement, const float* origin3) override;
+
+    // One flag per 45-degree azimuth panel, from panel 0 at north: set when
+    // any part of the panel's azimuth range is in view.
+    void ComputePanelFlags();
+    envsys::ViewInfo info{};
+    int32_t panelFlags[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+
+private:
+    SoftwareRenderer& owner_;
+};
+
+class SoftwareRenderer : public envsys::GraphicsService {
+public:
+    SoftwareRenderer(Camera& camera, HostFiles& files);
+    ~SoftwareRenderer();
+    SoftwareRenderer(const SoftwareRenderer&) = delete;
+    SoftwareRenderer& operator=(const SoftwareRenderer&) = delete;
+
+    envsys::HostMesh* CreateMesh(int32_t vertexCount, int32_t indexCount, int32_t format) override;
+    void ReleaseMesh(envsys::HostMesh** mesh) override;
+    envsys::HostLight* CreateLight(int32_t kind) override;
+    void ReleaseLight(envsys::HostLight** light) override;
+    envsys::HostView* GetView() override;
+    int32_t LoadTexture(const char* fileName, int32_t a, int32_t b) override;
+    void ReleaseTexture(int32_t handle) override;
+    int32_t LoadMaterialRecord(envsys::MaterialRecord* record, envsys::IniFile* file, const char* section) override;
+    int32_t PrepareMaterial(envsys::MaterialRecord* record) override;
+    void SetReflectionMaps(int32_t row, int32_t countPerRow, const int32_t* handles) override;
+    void SetQuadMode(int32_t mode) override;
+    void EndQuads() override;
+    void SetQuadMaterial(envsys::MaterialRecord* record) override;
+    void BeginQuads(int32_t flags) override;
+    void DrawQuads(int32_t quadCount, const envsys::Vertex* vertices) override;
+    void LoadingFinished(int32_t flag) override;
+    void SetAmbientColor(const float* rgb) override;
+    void SetSkyColor(const float* rgb) override;
+    void LoadingFinishedLate(int32_t flag) override;
+    void SetFogColor(const float* rgb) override;
+    void SetFogRange(float start, float end) override;
+    void SetSunLightEnabled(int32_t on) override;
+    void SetSunLightLevel(float level) override;
+
+    // The host's side of a frame.
+    void BeginFrame();
+    void EndScenePhase() { scenePhase_ = false; }
+    void DrawGround();
+    void DrawSceneMeshes();
+    // A streak between two points given relative to the viewer.
+    void DrawStreak(Vec3 from, Vec3 to, const float* rgba);
+    PngImage Image() const { return frame_.ToImage(); }
+    FrameBuffer& Frame() { return frame_; }
+
+    // Drawing is off during warm-up frames: calls are accepted and ignored.
+    bool drawing = true;
+    void Submit(RenderMesh& mesh, const float* offset3);
+    const Texture* TextureOf(int32_t handle) const;
+    bool TextureAlive(int32_t handle) const { return TextureOf(handle) != nullptr; }
+    void CommitLight(const RenderLight& light) {
+        sunLight_ = light.record;
+        haveSunLight_ = true;
+    }
+    Camera& camera() { return camera_; }
+    float FogAmount(float distance) const;
+    // Light falling on a surface facing along normal (relative to the sun light).
+    void LightAt(Vec3 normal, float* rgb) const;
+    int LiveMeshes() const { return static_cast<int>(meshes_.size()); }
+    int LiveTextures() const;
+    std::vector<std::string> missingTextures;
+
+    // What the plug-in handed over most recently.
+    float ambient[3] = {0, 0, 0};
+    float sky[3] = {0, 0, 0};
+    float fog[3] = {0, 0, 0};
+    float fogStart = 0;
+    float fogEnd = 0;
+    int32_t sunLightEnabled = 0;
+    float sunLightLevel = 0;
+    int32_t reflectionRow = -1;
+    std::vector<int32_t> reflectionHandles;
+    float groundScale = 1.0f; // ground pattern size factor
+
+    // Counters for the statistics.
+    uint64_t meshDraws = 0;
+    uint64_t trianglesDrawn = 0;
+    uint64_t quadsDrawn = 0;
+
+private:
+    struct Pending {
+        RenderMesh* mesh;
+        envsys::MaterialRecord* material;
+        float offset[3];
+    };
+    struct TextureSlot {
+        std::string path;
+        Texture texture;
+        int refs = 0;
+    };
+    void DrawMesh(RenderMesh& mesh, const envsys::MaterialRecord* material, const float* offset);
+    RasterState StateFor(const envsys::MaterialRecord* material) const;
+    void LoadStageTextures(envsys::MaterialRecord* record);
+
+    Camera& camera_;
+    HostFiles& files_;
+    RenderView view_;
+    FrameBuffer frame_;
+    std::vector<std::unique_ptr<RenderMesh>> meshes_;
+    std::vector<std::unique_ptr<RenderLight>> lights_;
+    std::map<int32_t, TextureSlot> textures_;
+    std::map<std::string, int32_t> texturesByPath_;
+    int32_t nextTexture_ = 1;
+    std::vector<Pending> pending_;
+    bool scenePhase_ = false;
+    envsys::MaterialRecord* quadMaterial_ = nullptr;
+    envsys::LightRecord sunLight_{};
+    bool haveSunLight_ = false;
+};
+
+} // namespace envhost
