@@ -4,6 +4,7 @@
 // per-frame update and the lighting in environment/Lighting.cpp.
 #include "plugin/EnvironmentSystem.h"
 
+#include <cmath>
 #include <new>
 
 #include "environment/Clock.h"
@@ -79,7 +80,10 @@ void EnvironmentSystem::Unload() {
     sun.Release();
 }
 
-void EnvironmentSystem::SetVisibility(float scale) { visibilityScale = scale; }
+void EnvironmentSystem::SetVisibility(float scale) {
+    // A NaN or infinite scale from the host is ignored; the fog end stays finite.
+    if (std::isfinite(scale)) visibilityScale = scale;
+}
 
 void EnvironmentSystem::SetLocation(int32_t, float latitude) { SetLatitudeRotation(celestialFrame, latitude); }
 
