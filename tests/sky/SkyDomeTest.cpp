@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "config/IniFile.h"
+#include "config/Material.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
 #include "sky/SkyDome.h"
@@ -271,6 +273,68 @@ TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
     dome.DrawLower();
     EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 0);
     EXPECT_EQ(host.log.Count("GFX.LoadTexture"), 0);
+}
+
+TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) {
+    SKY_REQUIRE_CONFIG(host);
+    const size_t baseBlocks = host.mem.LiveBlocks();
+    // The band material's definition comes with a texture of its own (handle 42).
+    host.gfx.materialLoader = [](MaterialRecord* record, IniFile* file, const char* section) -> int32_t {
+        const bool found = LoadMaterial(record, file, section);
+        if (std::string(section) == "BandMat") record->stages[0].textureHandle = 42;
+        return found ? 1 : 0;
+    };
+    auto load = [&](const std::string& pattern) {
+        std::string text = "[Sky]\nSkyPanelCount=4\nSkyMaterial=SkyMat\nHorizonCloud=BandMat\n";
+        if (!pattern.empty()) text += "HorizonCloudTexture=" + pattern + "\n";
+        host.files.Add("sky.ini", text + "[SkyMat]\n[BandMat]\nNumTextureStages=1\n");
+        IniFile file("sky.ini", 0, 0);
+        dome.Load(file);
+    };
+    load("hc%d_%d.dds");
+    EXPECT_EQ(host.log.Named("GFX.LoadMaterialRecord")[1].text, "BandMat");
+    ASSERT_EQ(host.gfx.meshes.size(), 16u);
+    EXPECT_EQ(Mesh(0).vertices.size(), 16u); // N = 4: 3 * 5 + 1
+
+    dome.BuildHorizonBand(2); // weather level 2 loads the textures numbered 3
+    ASSERT_EQ(host.gfx.meshes.size(), 24u);
+    for (int p = 0; p < 8; ++p) {
+        const std::string name = "hc3_" + std::to_string(p + 1) + ".dds";
+        EXPECT_EQ(host.gfx.texturesLoaded[p], name);
+        EXPECT_EQ(host.gfx.textures.at(dome.bandMaterials[p].stages[0].textureHandle), name);
+        EXPECT_EQ(Mesh(16 + p).record.material, &dome.bandMaterials[p]);
+    }
+    EXPECT_EQ(Mesh(16).vertices.size(), 10u);
+    EXPECT_EQ(Mesh(16).indices.size(), 24u);
+    EXPECT_EQ(std::vector<uint16_t>(Mesh(16).indices.begin(), Mesh(16).indices.begin() + 12),
+              (std::vector<uint16_t>{0, 5, 1, 5, 6, 1, 1, 6, 7, 1, 7, 2}));
+    EXPECT_FLOAT_EQ(Mesh(16).vertices[0].z, 10000.0f);
+    EXPECT_FLOAT_EQ(Mesh(16).vertices[5].v, 1.0f);
+
+    // A new weather replaces the band: its meshes and textures go back first.
+    dome.BuildHorizonBand(4);
+    EXPECT_EQ(host.gfx.LiveMeshes(), 24);
+    EXPECT_EQ(host.gfx.textures.size(), 8u);
+    EXPECT_EQ(host.gfx.texturesLoaded.back(), "hc5_8.dds");
+
+    // Hostile or missing patterns: the band is built with the material's own texture.
+    host.messages.clear();
+    load("hc%d_%d.dds");
+    dome.BuildHorizonBand(0);
+    const size_t goodMessages = host.messages.size();
+    for (const char* pattern : {"%s_%d", "%n", "%d%d%d", "hc%f", ""}) {
+        host.messages.clear();
+        const size_t loaded = host.gfx.texturesLoaded.size();
+        load(pattern);
+        dome.BuildHorizonBand(1);
+        EXPECT_EQ(host.gfx.texturesLoaded.size(), loaded) << pattern;
+        EXPECT_EQ(host.messages.size(), goodMessages + (pattern[0] != '\0' ? 1 : 0)) << pattern;
+        EXPECT_EQ(host.gfx.LiveMeshes(), 24) << pattern;
+        for (int p = 0; p < 8; ++p)
+            EXPECT_EQ(dome.bandMaterials[p].stages[0].textureHandle, 42);
+    }
+    dome.Release();
+    EXPECT_EQ(host.mem.LiveBlocks(), baseBlocks);
 }
 
 } // namespace
