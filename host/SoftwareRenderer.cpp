@@ -60,8 +60,8 @@ uint32_t Hash(int32_t x, int32_t y) {
 // where a pixel covers many fields.
 void GroundAlbedo(float x, float y, float footprint, float* rgb) {
     static const float kFields[4][3] = {
-        {0.22f, 0.34f, 0.14f}, {0.30f, 0.40f, 0.17f}, {0.42f, 0.38f, 0.21f}, {0.26f, 0.29f, 0.15f}};
-    static const float kMean[3] = {0.30f, 0.35f, 0.17f};
+        {0.16f, 0.25f, 0.10f}, {0.22f, 0.30f, 0.12f}, {0.32f, 0.29f, 0.16f}, {0.19f, 0.21f, 0.11f}};
+    static const float kMean[3] = {0.22f, 0.26f, 0.12f};
     const float fieldSize = 350.0f;
     const float fx = x / fieldSize, fy = y / fieldSize;
     const int32_t cx = static_cast<int32_t>(std::floor(fx)), cy = static_cast<int32_t>(std::floor(fy));

@@ -1,0 +1,231 @@
+// The host's services against what the plug-in relies on: memory accounts
+// by owner tag, the file service's mapping of the plug-in's file names,
+// seeded random numbers, the shell, the camera and the view.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "host/Camera.h"
+#include "host/HostFiles.h"
+#include "host/HostMemory.h"
+#include "host/HostRandom.h"
+#include "host/HostShell.h"
+#include "host/SoftwareRenderer.h"
+#include "tests/host/HostTestSupport.h"
+
+namespace envhost {
+namespace {
+
+TEST(HostMemory, AccountsEveryOwnerAndReleasesOneOwnerWhole) {
+    HostMemory mem;
+    void* a = mem.Allocate(100, 0, 0, "ENV");
+    void* b = mem.Allocate(28, 0, 0, "ENV");
+    void* c = mem.Allocate(7, 0, 0, "GFX");
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(mem.AccountOf("ENV").liveBlocks, 2u);
+    EXPECT_EQ(mem.AccountOf("ENV").liveBytes, 128u);
+    mem.Free(a);
+    EXPECT_EQ(mem.AccountOf("ENV").liveBytes, 28u);
+    EXPECT_EQ(mem.AccountOf("ENV").peakBytes, 128u);
+    // ReleaseOwner gives back the owner's blocks and nobody else's.
+    mem.ReleaseOwner("ENV");
+    EXPECT_EQ(mem.AccountOf("ENV").liveBlocks, 0u);
+    EXPECT_EQ(mem.AccountOf("ENV").releasedByOwner, 1u);
+    EXPECT_EQ(mem.AccountOf("GFX").liveBlocks, 1u);
+    // What is left is reported by owner; a block freed twice counts as bad.
+    EXPECT_NE(mem.LeakReport().find("owner \"GFX\" left 1 blocks (7 bytes)"), std::string::npos);
+    EXPECT_EQ(mem.LeakReport().find("ENV"), std::string::npos);
+    mem.Free(c);
+    mem.Free(c);
+    EXPECT_EQ(mem.badFrees, 1u);
+    mem.Free(nullptr);
+    EXPECT_EQ(mem.badFrees, 1u);
+}
+
+TEST(HostMemory, ZeroSizedBlocksAreDistinct) {
+    HostMemory mem;
+    void* a = mem.Allocate(0, 0, 0, "ENV");
+    void* b = mem.Allocate(0, 0, 0, nullptr);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(mem.AccountOf("").liveBlocks, 1u);
+}
+
+TEST(HostFiles, MapsBackslashNamesCaseInsensitivelyBelowTheRoot) {
+    ScratchFolder folder;
+    ASSERT_EQ(system(("mkdir -p '" + folder.path + "/Textures/Sky'").c_str()), 0);
+    folder.Write("Textures/Sky/Band_1.PNG", "png bytes");
+    folder.Write("env.ini", "[Sky]\n");
+    HostFiles files;
+    files.root = folder.path;
+    // The plug-in's working-directory prefix, backslashes and any case.
+    EXPECT_EQ(files.Resolve(".\\textures\\sky\\band_1.png"), folder.path + "/Textures/Sky/Band_1.PNG");
+    EXPECT_EQ(files.Resolve("TEXTURES/SKY/BAND_1.png"), folder.path + "/Textures/Sky/Band_1.PNG");
+    EXPECT_EQ(files.Exists(".\\ENV.INI", 0), 1);
+    // A folder is not a file, and a missing name is not found.
+    EXPECT_EQ(files.Exists("textures\\sky", 0), 0);
+    EXPECT_EQ(files.Exists("textures\\sky\\band_2.png", 0), 0);
+    EXPECT_EQ(files.Exists("", 0), 0);
+    EXPECT_EQ(files.Exists(nullptr, 0), 0);
+    EXPECT_EQ(files.Open("missing.ini", 0), -1);
+}
+
+TEST(HostFiles, ReadsInPiecesAndClosesHandles) {
+    ScratchFolder folder;
+    folder.Write("data.bin", "0123456789");
+    HostFiles files;
+    files.root = folder.path;
+    const int32_t h = files.Open(".\\DATA.BIN", 0);
+    ASSERT_GE(h, 0);
+    char buffer[8] = {};
+    EXPECT_EQ(files.Read(h, buffer, 4), 4);
+    EXPECT_EQ(std::memcmp(buffer, "0123", 4), 0);
+    EXPECT_EQ(files.Read(h, buffer, 8), 6);
+    EXPECT_EQ(files.Read(h, buffer, 8), 0);
+    EXPECT_EQ(files.Read(h, nullptr, 8), 0);
+    EXPECT_EQ(files.OpenHandles(), 1);
+    files.Close(h);
+    files.Close(h);
+    EXPECT_EQ(files.OpenHandles(), 0);
+    EXPECT_EQ(files.Read(h, buffer, 8), 0);
+}
+
+TEST(HostRandom, SeededDrawsRepeatAndStayBelowTheBound) {
+    HostRandom a(7), b(7), c(8);
+    bool differs = false;
+    for (int i = 0; i < 1000; ++i) {
+        const float x = a.Random(100.0f);
+        EXPECT_EQ(x, b.Random(100.0f));
+        EXPECT_GE(x, 0.0f);
+        EXPECT_LT(x, 100.0f);
+        differs |= x != c.Random(100.0f);
+    }
+    EXPECT_TRUE(differs);
+    // The wind truncates draws of 100 to a percentage: 0..99 only.
+    HostRandom d(1);
+    for (int i = 0; i < 10000; ++i)
+        EXPECT_LT(static_cast<int>(d.Random(100.0f)), 100);
+    EXPECT_EQ(d.Random(0.0f), 0.0f);
+    EXPECT_EQ(d.Random(-3.0f), 0.0f);
+    EXPECT_EQ(d.Random(NAN), 0.0f);
+}
+
+TEST(HostShell, HandsOutOfferedServicesAndNullForOthers) {
+    HostShell shell;
+    HostMemory mem;
+    shell.Offer("MEM", static_cast<envsys::MemoryService*>(&mem));
+    void* service = reinterpret_cast<void*>(1);
+    EXPECT_EQ(shell.Acquire("MEM", &service), 1);
+    EXPECT_EQ(service, static_cast<envsys::MemoryService*>(&mem));
+    EXPECT_EQ(shell.Acquire("XYZ", &service), 0);
+    EXPECT_EQ(service, nullptr);
+    service = &mem;
+    shell.Release("MEM", &service);
+    EXPECT_EQ(service, nullptr);
+    EXPECT_EQ(shell.acquired, (std::vector<std::string>{"MEM", "XYZ"}));
+    EXPECT_EQ(shell.Registered("ENV"), nullptr);
+}
+
+TEST(Camera, OrientationRowsAreRightUpForward) {
+    Camera camera;
+    camera.headingDegrees = 90; // east
+    camera.pitchDegrees = 30;
+    float m[9];
+    camera.GetViewOrientation(m);
+    // Forward: east and 30 degrees up = (cos 30, 0, sin 30).
+    EXPECT_NEAR(m[6], 0.8660254f, 1e-5f);
+    EXPECT_NEAR(m[7], 0.0f, 1e-5f);
+    EXPECT_NEAR(m[8], 0.5f, 1e-5f);
+    // Right of east is south; up leans back toward west.
+    EXPECT_NEAR(m[1], -1.0f, 1e-5f);
+    EXPECT_NEAR(m[2], 0.0f, 1e-5f);
+    EXPECT_NEAR(m[3], -0.5f, 1e-5f);
+    EXPECT_NEAR(m[5], 0.8660254f, 1e-5f);
+    camera.LookAlong({0, -1, 1});
+    EXPECT_NEAR(camera.headingDegrees, 180.0f, 1e-4f);
+    EXPECT_NEAR(camera.pitchDegrees, 45.0f, 1e-4f);
+}
+
+class ViewTest : public ::testing::Test {
+protected:
+    ViewTest() : gfx(camera, files) { camera.SetViewport(640, 360); }
+    Camera camera;
+    HostFiles files;
+    SoftwareRenderer gfx;
+};
+
+TEST_F(ViewTest, ProjectsDirectionsOntoViewportPixels) {
+    envsys::HostView* view = gfx.GetView();
+    envsys::ViewInfo* info = nullptr;
+    view->GetViewInfo(&info);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->right, 640);
+    EXPECT_EQ(info->bottom, 360);
+    float out[3];
+    const float north[3] = {0, 1, 0};
+    view->ProjectDirection(out, north);
+    EXPECT_NEAR(out[0], 320.0f, 1e-3f);
+    EXPECT_NEAR(out[2], 180.0f, 1e-3f);
+    EXPECT_EQ(view->IsPointVisible(out), 1);
+    // 45 degrees right is the screen edge with a 90-degree field of view;
+    // 10 degrees up is 320 tan 10 = 56.4 pixels above the centre.
+    const float right[3] = {1, 1, 0};
+    view->ProjectDirection(out, right);
+    EXPECT_NEAR(out[0], 640.0f, 1e-2f);
+    const float up[3] = {0, std::cos(0.17453292f), std::sin(0.17453292f)};
+    view->ProjectDirection(out, up);
+    EXPECT_NEAR(out[2], 180.0f - 56.4242f, 1e-2f);
+    // Behind the viewer nothing is visible, however large.
+    const float south[3] = {0, -1, 0};
+    view->ProjectDirection(out, south);
+    EXPECT_LE(out[1], 0.0f);
+    EXPECT_EQ(view->IsPointVisible(out), 0);
+    EXPECT_EQ(view->IsSunVisible(out, 1000), 0);
+    // A sun just off screen still shows when its disc reaches in.
+    const float edge[3] = {650.0f, 1.0f, 100.0f};
+    EXPECT_EQ(view->IsSunVisible(edge, 5), 0);
+    EXPECT_EQ(view->IsSunVisible(edge, 12), 1);
+    float hx = 0, hy = 0;
+    view->ScreenExtent(8, &hx, &hy);
+    EXPECT_EQ(hx, 8);
+    EXPECT_EQ(hy, 8);
+    EXPECT_EQ(view->ScreenAspect(), 1.0f);
+}
+
+TEST_F(ViewTest, PanelFlagsFollowTheHeading) {
+    camera.horizontalFov = 60;
+    camera.headingDegrees = 0;
+    const int32_t* flags = gfx.GetView()->GetPanelFlags();
+    // North +-30 degrees: the panels either side of azimuth 0 only.
+    EXPECT_EQ(std::vector<int32_t>(flags, flags + 8), (std::vector<int32_t>{1, 0, 0, 0, 0, 0, 0, 1}));
+    camera.horizontalFov = 30;
+    camera.headingDegrees = 112.5f; // the middle of panel 2, +-15 degrees
+    flags = gfx.GetView()->GetPanelFlags();
+    EXPECT_EQ(std::vector<int32_t>(flags, flags + 8), (std::vector<int32_t>{0, 0, 1, 0, 0, 0, 0, 0}));
+    // Looking at the zenith every panel is in view.
+    camera.pitchDegrees = 85;
+    flags = gfx.GetView()->GetPanelFlags();
+    EXPECT_EQ(std::vector<int32_t>(flags, flags + 8), (std::vector<int32_t>(8, 1)));
+}
+
+TEST_F(ViewTest, MeshVisibilityTestsTheBoundingSphere) {
+    envsys::HostMesh* mesh = gfx.CreateMesh(3, 3, 4);
+    envsys::MeshRecord* record = mesh->GetMeshData(nullptr);
+    const envsys::Vertex v[3] = {
+        {-1, 0, 0, 1, 1, 1, 1, 0, 0}, {1, 0, 0, 1, 1, 1, 1, 0, 0}, {0, 0, 1, 1, 1, 1, 1, 0, 0}};
+    std::memcpy(record->vertices, v, sizeof v);
+    mesh->Commit();
+    envsys::HostView* view = gfx.GetView();
+    const float ahead[3] = {0, 50, 0}, behind[3] = {0, -50, 0}, aside[3] = {500, 50, 0}, near[3] = {0, 0.5f, 0};
+    EXPECT_EQ(view->IsMeshVisible(record->placement, ahead), 1);
+    EXPECT_EQ(view->IsMeshVisible(record->placement, behind), 0);
+    EXPECT_EQ(view->IsMeshVisible(record->placement, aside), 0);
+    // A sphere around the viewer is always in view.
+    EXPECT_EQ(view->IsMeshVisible(record->placement, near), 1);
+    gfx.ReleaseMesh(&mesh);
+    EXPECT_EQ(mesh, nullptr);
+    EXPECT_EQ(gfx.LiveMeshes(), 0);
+}
+
+} // namespace
+} // namespace envhost
