@@ -139,7 +139,7 @@ int AnalysePattern(const std::string& pattern, int argCount, std::string* proble
 }
 
 EnvChecker::EnvChecker(envsys::FileService* files, envsys::MemoryService* memory, CheckOptions options)
-    : files_(files), memory_(memory), options_(options), scanner_(files) {}
+    : files_(files), memory_(memory), options_(options), scanner_(&files_) {}
 
 std::string EnvChecker::FileName(int file) const { return file <= 0 ? userName_ : scanner_.DisplayName(file); }
 
@@ -181,7 +181,7 @@ int EnvChecker::Check(const std::string& fileName) {
     envsys::PluginState saved = envsys::g_plugin;
     static const char kOwner[] = "ENV";
     envsys::g_plugin.mem = memory_;
-    envsys::g_plugin.fmg = files_;
+    envsys::g_plugin.fmg = &files_;
     if (envsys::g_plugin.ownerTagPointer == nullptr) envsys::g_plugin.ownerTagPointer = kOwner;
 
     int status = 0;
@@ -539,7 +539,8 @@ void EnvChecker::CheckSections() {
     known.push_back(Format("LensFlare%03d", lensFlareCount_ + 1));
 
     for (const ScannedSection& section : scanner_.sections) {
-        if (section.name.empty()) continue;
+        // Sections of second readings were reported at the first.
+        if (section.name.empty() || section.reread) continue;
         bool done = false;
         for (const SectionSpec& s : FixedSections()) {
             if (!SameName(s.name, section.name)) continue;
@@ -682,7 +683,7 @@ void EnvChecker::CheckTextures(const ScannedKey* key, const std::string& owner,
             cut = true;
         }
         if (std::find(missing.begin(), missing.end(), name) != missing.end()) continue;
-        if (options_.checkFiles && files_->Exists(name.c_str(), 0) == 0) missing.push_back(name);
+        if (options_.checkFiles && files_.Exists(name.c_str(), 0) == 0) missing.push_back(name);
     }
     if (cut)
         Add(key->at, Severity::Warning,
@@ -701,11 +702,11 @@ void EnvChecker::CheckTextures(const ScannedKey* key, const std::string& owner,
 void EnvChecker::CheckStarFile(const ScannedKey& key) {
     char path[envsys::kNameBufferSize];
     envsys::fmgCheckFilePath(".\\", key.value.c_str(), path, sizeof path);
-    if (files_->Exists(path, 0) == 0) {
+    if (files_.Exists(path, 0) == 0) {
         Add(key.at, Severity::Error, "Stars.StarDataFile: " + Quoted(path) + " not found: the sky has no stars");
         return;
     }
-    const int32_t handle = files_->Open(path, 0);
+    const int32_t handle = files_.Open(path, 0);
     if (handle == -1) {
         Add(key.at, Severity::Error, "Stars.StarDataFile: " + Quoted(path) + " cannot be opened");
         return;
@@ -713,11 +714,11 @@ void EnvChecker::CheckStarFile(const ScannedKey& key) {
     std::string bytes;
     char chunk[65536];
     for (;;) {
-        const int32_t n = files_->Read(handle, chunk, sizeof chunk);
+        const int32_t n = files_.Read(handle, chunk, sizeof chunk);
         if (n <= 0) break;
         bytes.append(chunk, static_cast<size_t>(std::min<int32_t>(n, static_cast<int32_t>(sizeof chunk))));
     }
-    files_->Close(handle);
+    files_.Close(handle);
     if (bytes.size() < 4) {
         Add(key.at, Severity::Error,
             "Stars.StarDataFile: " + Quoted(path) + " holds " + std::to_string(bytes.size()) +

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 
 #include "tools/envcheck/Schema.h"
 
@@ -69,6 +70,12 @@ void SourceScanner::Report(int file, int line, Severity severity, std::string me
 }
 
 bool SourceScanner::ReadAll(const std::string& name, std::string* bytes) {
+    // A cycle reads the same files thousands of times; they do not change.
+    auto cached = contents_.find(name);
+    if (cached != contents_.end()) {
+        *bytes = cached->second;
+        return true;
+    }
     const int32_t handle = files_->Open(name.c_str(), 0);
     if (handle == -1) return false;
     char chunk[65536];
@@ -78,6 +85,7 @@ bool SourceScanner::ReadAll(const std::string& name, std::string* bytes) {
         bytes->append(chunk, static_cast<size_t>(std::min<int32_t>(n, static_cast<int32_t>(sizeof chunk))));
     }
     files_->Close(handle);
+    contents_[name] = *bytes;
     return true;
 }
 
@@ -88,49 +96,63 @@ std::string SourceScanner::DisplayName(int file) const {
 
 void SourceScanner::Scan(const std::string& systemName, const std::string& displayName) {
     displayName_ = displayName;
+    contents_.clear();
+    parsed_.clear();
     files.clear();
     sections.clear();
     diagnostics.clear();
     used_ = 0;
-    stack_.clear();
     cycleAt_ = Location{};
     quiet_ = false;
-    Load(systemName, Location{}, -1);
+    // The parser loads the includes of a file after the file, depth first in
+    // directive order, from one list of pending names; so does this pass,
+    // cycles included, so that the sections and keys come out the same.
+    std::deque<Include> pending;
+    pending.push_back(Include{systemName, Location{}, -1, false});
+    while (!pending.empty()) {
+        const Include next = pending.front();
+        pending.pop_front();
+        std::vector<Include> includes;
+        Load(next, &includes);
+        for (auto it = includes.rbegin(); it != includes.rend(); ++it)
+            pending.push_front(*it);
+    }
+    quiet_ = false;
 }
 
-void SourceScanner::Load(const std::string& name, Location includedAt, int parent) {
+void SourceScanner::Load(const Include& include, std::vector<Include>* includes) {
     const int index = static_cast<int>(files.size());
+    const std::string& name = include.name;
+    const Location includedAt = include.at;
     SourceFile file;
     file.name = name;
     file.includedAt = includedAt;
-    file.parent = parent;
+    file.parent = include.parent;
     const std::string key = FileKey(name);
-    for (int i = 0; i < index; ++i)
-        if (FileKey(files[static_cast<size_t>(i)].name) == key && files[static_cast<size_t>(i)].opened)
-            file.reread = true;
-    files.push_back(file);
+    file.reread = parsed_.count(key) != 0;
+    quiet_ = include.quiet;
 
-    // A file that is being loaded further up includes itself: the parser
-    // does not notice and reads the loop again and again until the text
-    // buffer is full. Say so once and account for the full buffer.
-    for (int open : stack_) {
-        if (FileKey(files[static_cast<size_t>(open)].name) != key) continue;
-        std::string chain;
-        bool inCycle = false;
-        for (int s : stack_) {
-            if (s == open) inCycle = true;
-            if (inCycle) chain += DisplayName(s) + " -> ";
+    // A file that includes one of the files that led to it: the parser does
+    // not notice and reads the loop again and again until the text buffer
+    // is full. Say so once.
+    if (!include.quiet) {
+        std::vector<int> chain;
+        for (int p = include.parent; p >= 0; p = files[static_cast<size_t>(p)].parent) {
+            chain.insert(chain.begin(), p);
+            if (FileKey(files[static_cast<size_t>(p)].name) != key) continue;
+            std::string text;
+            for (int c : chain)
+                text += DisplayName(c) + " -> ";
+            Report(includedAt.file, includedAt.line, Severity::Error,
+                   "include cycle " + text + name +
+                       ": the parser reads these files again and again until its text buffer is full, "
+                       "and nothing included after this point is read");
+            if (cycleAt_.file < 0) cycleAt_ = includedAt;
+            file.cycle = true;
+            break;
         }
-        chain += name;
-        Report(includedAt.file, includedAt.line, Severity::Error,
-               "include cycle " + chain +
-                   ": the parser reads these files again and again until its text buffer is full, "
-                   "and nothing included after this point is read");
-        cycleAt_ = includedAt;
-        used_ = kCapacity + 1;
-        files.back().reread = true;
-        return;
     }
+    files.push_back(file);
 
     std::string bytes;
     if (!ReadAll(name, &bytes)) {
@@ -150,30 +172,27 @@ void SourceScanner::Load(const std::string& name, Location includedAt, int paren
     const size_t count = std::min(bytes.size(), room);
     f.bytesRead = count;
 
-    const bool wasQuiet = quiet_;
-    if (f.reread) {
+    if (f.reread && !f.cycle && count > 0)
         Report(includedAt.file, includedAt.line, Severity::Warning,
                Quoted(name) + " was read before: it is read again, and every section in it is a duplicate "
                               "that is dropped");
-        quiet_ = true;
-    }
+    // What a second reading finds wrong was reported at the first.
+    if (f.reread || f.cycle) quiet_ = true;
 
     if (bytes.empty()) {
         Report(index, 0, Severity::Warning, "the file is empty");
-        quiet_ = wasQuiet;
         return;
     }
     if (count == 0) {
         std::string why = "the text buffer (" + std::to_string(kCapacity) +
-                          " bytes shared by the Environment File "
-                          "and its includes) is full";
+                          " bytes shared by the Environment File and its includes) is full";
         if (cycleAt_.file >= 0) why = "the text buffer was filled by the include cycle";
         if (includedAt.file >= 0)
             Report(includedAt.file, includedAt.line, Severity::Error, Quoted(name) + " is not read: " + why);
-        quiet_ = wasQuiet;
         return;
     }
     used_ += static_cast<uint32_t>(count) + 1;
+    parsed_.insert(key);
     if (count < bytes.size()) {
         const bool cut = !IsLineBreak(bytes[count - 1]) && !IsLineBreak(bytes[count]);
         Report(index, LineOf(bytes, count), Severity::Error,
@@ -183,20 +202,18 @@ void SourceScanner::Load(const std::string& name, Location includedAt, int paren
                    (cut ? ", and this line is cut short" : ""));
     }
 
-    std::vector<Include> includes;
     if (IsLineBreak(bytes[0]) || bytes[0] == '\0') {
         Report(index, 1, Severity::Error,
                std::string("the file begins with a ") + (bytes[0] == '\0' ? "NUL byte" : "line break") +
                    ": the parser reads none of it");
-    } else {
-        Parse(index, bytes, count, &includes);
+        return;
     }
-
-    stack_.push_back(index);
-    for (const Include& inc : includes)
-        Load(inc.name, inc.at, index);
-    stack_.pop_back();
-    quiet_ = wasQuiet;
+    const size_t first = includes->size();
+    Parse(index, bytes, count, includes);
+    for (size_t i = first; i < includes->size(); ++i) {
+        (*includes)[i].parent = index;
+        (*includes)[i].quiet = quiet_;
+    }
 }
 
 void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::vector<Include>* includes) {
@@ -240,7 +257,7 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
                     if (target.empty())
                         Report(fi, line, Severity::Warning, "#include with an empty file name is ignored");
                     else
-                        includes->push_back(Include{target, Location{fi, line}});
+                        includes->push_back(Include{target, Location{fi, line}, fi, false});
                 }
             } else if (!keyword.empty() && NameDistance(keyword, "include") <= 2 &&
                        std::isalpha(static_cast<unsigned char>(keyword[0]))) {
@@ -279,7 +296,7 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
                     return;
                 }
             }
-            sections.push_back(ScannedSection{name, Location{fi, line}, {}});
+            sections.push_back(ScannedSection{name, Location{fi, line}, {}, quiet_});
             section = static_cast<int>(sections.size()) - 1;
             state = State::InBlock;
             return;
@@ -389,16 +406,23 @@ const ScannedKey* SourceScanner::FindKey(const std::string& section, const std::
 std::string SourceScanner::IncludeTree() const {
     std::string out;
     for (size_t i = 0; i < files.size(); ++i) {
+        // Files read again inside a cycle are summed up by the cycle's entry.
+        bool insideCycle = false;
         int depth = 0;
-        for (int p = files[i].parent; p >= 0; p = files[static_cast<size_t>(p)].parent)
+        for (int p = files[i].parent; p >= 0; p = files[static_cast<size_t>(p)].parent) {
             ++depth;
+            insideCycle = insideCycle || files[static_cast<size_t>(p)].cycle;
+        }
+        if (insideCycle) continue;
         out += std::string(static_cast<size_t>(depth) * 2, ' ') + DisplayName(static_cast<int>(i));
         if (files[i].includedAt.file >= 0)
             out += "  (" + DisplayName(files[i].includedAt.file) + ":" + std::to_string(files[i].includedAt.line) + ")";
-        if (!files[i].opened && files[i].reread)
-            out += "  [cycle, not followed]";
+        if (files[i].cycle)
+            out += "  [cycle: read again until the text buffer is full]";
         else if (!files[i].opened)
             out += "  [not found]";
+        else if (files[i].bytesRead == 0 && files[i].size > 0)
+            out += "  [not read: the text buffer is full]";
         else if (files[i].reread)
             out += "  [read again]";
         else if (files[i].bytesRead < files[i].size)

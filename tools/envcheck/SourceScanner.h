@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,7 @@ struct ScannedSection {
     std::string name; // as between the brackets, not trimmed
     Location at;
     std::vector<ScannedKey> keys; // the keys the parser keeps, in file order
+    bool reread = false;          // made by a second reading (a cycle's cut-off header, an empty name)
 };
 
 struct SourceFile {
@@ -46,6 +49,7 @@ struct SourceFile {
     int parent = -1;     // the including file
     bool opened = false;
     bool reread = false;  // read before: everything in it is a duplicate
+    bool cycle = false;   // included by a file it leads to
     size_t size = 0;      // bytes in the file
     size_t bytesRead = 0; // bytes the parser's one read takes
 };
@@ -79,18 +83,21 @@ private:
     struct Include {
         std::string name;
         Location at;
+        int parent; // the including file
+        bool quiet; // named by a file read a second time
     };
-    void Load(const std::string& name, Location includedAt, int parent);
+    void Load(const Include& include, std::vector<Include>* includes);
     void Parse(int fileIndex, const std::string& bytes, size_t count, std::vector<Include>* includes);
     bool ReadAll(const std::string& name, std::string* bytes);
     void Report(int file, int line, Severity severity, std::string message);
 
     envsys::FileService* files_;
     std::string displayName_;
-    uint32_t used_ = 0;      // bytes of the shared buffer in use
-    std::vector<int> stack_; // files being loaded, outermost first
-    Location cycleAt_;       // the include that closed a cycle
-    bool quiet_ = false;     // inside a re-read file: its problems were reported already
+    std::map<std::string, std::string> contents_; // bytes of every file read, by name
+    std::set<std::string> parsed_;                // files whose text the parser took
+    uint32_t used_ = 0;                           // bytes of the shared buffer in use
+    Location cycleAt_;                            // the include that closed a cycle
+    bool quiet_ = false;                          // inside a re-read file: its problems were reported already
 };
 
 } // namespace envcheck

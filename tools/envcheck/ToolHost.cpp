@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "tools/envcheck/Schema.h"
@@ -136,5 +137,49 @@ int32_t ToolFiles::Read(int32_t handle, void* buffer, uint32_t byteCount) {
 }
 
 int32_t ToolFiles::Exists(const char* path, int32_t) { return path != nullptr && !Resolve(path).empty() ? 1 : 0; }
+
+int32_t FileCache::Open(const char* path, int32_t mode) {
+    if (path == nullptr) return -1;
+    auto it = contents_.find(path);
+    if (it == contents_.end()) {
+        if (missing_.count(path) != 0) return -1;
+        const int32_t handle = files_->Open(path, mode);
+        if (handle == -1) {
+            missing_[path] = true;
+            return -1;
+        }
+        std::string bytes;
+        char chunk[65536];
+        for (;;) {
+            const int32_t n = files_->Read(handle, chunk, sizeof chunk);
+            if (n <= 0) break;
+            bytes.append(chunk, static_cast<size_t>(n < static_cast<int32_t>(sizeof chunk) ? n : sizeof chunk));
+        }
+        files_->Close(handle);
+        it = contents_.emplace(path, std::move(bytes)).first;
+    }
+    const int32_t handle = nextHandle_++;
+    open_[handle] = OpenFile{&it->second, 0};
+    return handle;
+}
+
+void FileCache::Close(int32_t handle) { open_.erase(handle); }
+
+int32_t FileCache::Read(int32_t handle, void* buffer, uint32_t byteCount) {
+    auto it = open_.find(handle);
+    if (it == open_.end() || buffer == nullptr) return 0;
+    OpenFile& f = it->second;
+    size_t n = f.bytes->size() - f.position;
+    if (n > byteCount) n = byteCount;
+    if (n > 0x7FFFFFFFu) n = 0x7FFFFFFFu;
+    std::memcpy(buffer, f.bytes->data() + f.position, n);
+    f.position += n;
+    return static_cast<int32_t>(n);
+}
+
+int32_t FileCache::Exists(const char* path, int32_t flags) {
+    if (path != nullptr && contents_.count(path) != 0) return 1;
+    return files_->Exists(path, flags);
+}
 
 } // namespace envcheck

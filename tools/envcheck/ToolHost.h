@@ -44,4 +44,27 @@ private:
     int32_t nextHandle_ = 3;
 };
 
+// Serves every file from one reading of it, so that the configuration
+// library and the checker's own pass see the same bytes, and an include
+// cycle, which the parser reads thousands of times, costs one reading.
+class FileCache : public envsys::FileService {
+public:
+    explicit FileCache(envsys::FileService* files) : files_(files) {}
+    int32_t Open(const char* path, int32_t mode) override;
+    void Close(int32_t handle) override;
+    int32_t Read(int32_t handle, void* buffer, uint32_t byteCount) override;
+    int32_t Exists(const char* path, int32_t flags) override;
+
+private:
+    struct OpenFile {
+        const std::string* bytes;
+        size_t position;
+    };
+    envsys::FileService* files_;
+    std::map<std::string, std::string> contents_; // by the name as given
+    std::map<std::string, bool> missing_;
+    std::map<int32_t, OpenFile> open_;
+    int32_t nextHandle_ = 3;
+};
+
 } // namespace envcheck
