@@ -202,7 +202,7 @@ PngImage ContactSheet(const std::vector<PngImage>& frames, const std::vector<std
     const int rows = (static_cast<int>(frames.size()) + columns - 1) / columns;
     const int gap = 4, w = frames[0].width, h = frames[0].height;
     PngImage sheet(columns * w + (columns + 1) * gap, rows * h + (rows + 1) * gap, 24, 24, 28);
-    const int scale = std::max(1, h / 120);
+    const int scale = std::max(1, (h + 60) / 120);
     const uint8_t white[3] = {255, 255, 255};
     for (size_t i = 0; i < frames.size(); ++i) {
         const int x = gap + static_cast<int>(i % columns) * (w + gap);
@@ -241,6 +241,8 @@ int RunCommandLine(int argc, char** argv) {
     CLI::App app{"envhost: the reference host of EnvironmentSystem. It loads the plug-in module, drives it frame "
                  "by frame and renders what it draws into PNG pictures."};
     app.require_subcommand(1);
+    // The frame size, seed and the rest may follow the command's name too.
+    app.fallthrough();
     GlobalOptions global;
     app.add_option("--env", global.environment, "Environment File (default: the default environment)");
     app.add_option("--module", global.module, "Plug-in module (default: EnvironmentSystem.so next to envhost)");
