@@ -1,44 +1,471 @@
-// Placeholder until the configuration library lands: an empty document in
-// which every getter answers its default.
 #include "config/IniFile.h"
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
-namespace envsys {
+#include "config/StringUtils.h"
+#include "envsys/HostServices.h"
+#include "plugin/Log.h"
+#include "plugin/Memory.h"
+#include "plugin/MultibyteString.h"
+#include "plugin/PluginState.h"
 
-IniFile::IniFile(const char*, int32_t recordDefaultsFlag, int32_t)
-    : sections{}, text{}, recordDefaults(recordDefaultsFlag), emptyText(nullptr), trueText(nullptr),
-      falseText(nullptr) {
-    std::memset(fileName, 0, sizeof fileName);
-    sections.cursorIndex = -1;
+namespace envsys {
+namespace {
+
+constexpr const char* kDefaultExtension = "INI";
+// Handle of a file the host could not open.
+constexpr int32_t kNoFile = -1;
+
+// atol as the 32-bit runtime gives it: out-of-range values saturate at the
+// limits of a 32-bit long on every platform.
+int32_t ParseInteger(const char* text) {
+    const long value = std::atol(text);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
 }
-IniFile::~IniFile() = default;
-int32_t IniFile::Load(const char*) { return 0; }
-bool IniFile::AddKey(const char*, IniKey*) { return false; }
-int32_t IniFile::GetInt(const char*, const char*, int32_t d) { return d; }
-float IniFile::GetFloat(const char*, const char*, float d) { return d; }
-int32_t IniFile::GetBool(const char*, const char*, int32_t d) { return d; }
-void IniFile::GetString(const char*, const char*, const char* d, char* out, int32_t outSize, int32_t) {
-    if (out == nullptr || outSize <= 0) return;
-    out[0] = '\0';
-    if (d != nullptr) {
-        std::strncpy(out, d, static_cast<size_t>(outSize));
-        out[outSize - 1] = '\0';
+
+// The integer of a float value, saturated, with NaN as 0.
+int32_t FloatToInteger(float value) {
+    if (!(value == value)) return 0;
+    if (value >= 2147483647.0f) return INT32_MAX;
+    if (value <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+float ParseFloat(const char* text) { return static_cast<float>(std::strtod(text, nullptr)); }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void FreeKeys(IniSection* section) {
+    for (ListNode* node = section->keys.head; node != nullptr; node = node->next)
+        MemFree(node->data);
+    section->keys.Clear();
+}
+
+// A colour part: at or below 0 gives 0, at or above 1 gives 1; a part that is
+// not a number at all (NaN) gives 0 rather than reaching the host.
+float ClampUnit(float v) {
+    if (!(v > 0.0f)) return 0.0f;
+    return v >= 1.0f ? 1.0f : v;
+}
+
+// Splits text at its commas, in place; parts[i] points at the i-th part.
+// Returns the number of commas.
+int SplitAtCommas(char* text, char** parts, int maxParts) {
+    int commas = 0;
+    parts[0] = text;
+    for (char* p = MbsChr(text, ','); p != nullptr; p = MbsChr(p + 1, ',')) {
+        *p = '\0';
+        if (++commas < maxParts) parts[commas] = p + 1;
+    }
+    return commas;
+}
+
+float PartValue(const char* part) { return static_cast<float>(std::strtod(part, nullptr)); }
+
+} // namespace
+
+IniFile::IniFile(const char* name, int32_t recordDefaultsFlag, int32_t deferLoad) {
+    sections.Init();
+    text.Init();
+    recordDefaults = 0;
+    emptyText = nullptr;
+    trueText = nullptr;
+    falseText = nullptr;
+    std::memset(fileName, 0, sizeof fileName);
+    fmgCheckFilename(nullptr, name, kDefaultExtension, fileName, kNameBufferSize);
+    text.Allocate(kDocumentTextCapacity);
+    emptyText = StrDuplicate("");
+    trueText = StrDuplicate("TRUE");
+    falseText = StrDuplicate("FALSE");
+    if (deferLoad == 0) Load(fileName);
+    recordDefaults = recordDefaultsFlag;
+}
+
+IniFile::~IniFile() {
+    for (ListNode* node = sections.head; node != nullptr; node = node->next) {
+        auto* section = static_cast<IniSection*>(node->data);
+        FreeKeys(section);
+        MemFree(section);
+    }
+    sections.Clear();
+    text.Reset();
+    StrFree(&emptyText);
+    StrFree(&trueText);
+    StrFree(&falseText);
+    text.Release();
+}
+
+// --- Parser --------------------------------------------------------------------
+
+int32_t IniFile::Load(const char* name) {
+    PointerList pending;
+    pending.Init();
+    const int32_t result = ParseFile(name, &pending);
+    // Included files are loaded depth first in directive order, as if each
+    // were loaded at the end of the file that names it. The pending names
+    // are kept in one list instead of on the call stack, so a file that
+    // includes itself fills the text buffer without deepening the stack.
+    PointerList included;
+    included.Init();
+    while (pending.head != nullptr) {
+        pending.ResetCursor();
+        const char* includeName = static_cast<const char*>(pending.CurrentData());
+        pending.RemoveCurrent();
+        ParseFile(includeName, &included);
+        pending.MoveToFront(&included);
+    }
+    pending.Clear();
+    return result;
+}
+
+int32_t IniFile::ParseFile(const char* name, PointerList* includes) {
+    FileService* fmg = g_plugin.fmg;
+    if (fmg == nullptr || StrIsEmpty(name)) return 0;
+    const int32_t handle = fmg->Open(name, 0);
+    if (handle == kNoFile) return 0;
+    int32_t result = 0;
+    char* start = text.End();
+    const uint32_t freeSpace = text.FreeSpace();
+    // One byte stays free for the terminator of the text read.
+    const uint32_t room = freeSpace > 1 ? freeSpace - 1 : 0;
+    const int32_t count = room > 0 ? fmg->Read(handle, start, room) : 0;
+    if (count >= 1) {
+        const uint32_t length = static_cast<uint32_t>(count) < room ? static_cast<uint32_t>(count) : room;
+        start[length] = '\0';
+        text.Commit(length + 1);
+        // Line breaks become terminators. A NUL byte inside the text ends a
+        // line as well: the search resumes after it.
+        const char* const stop = start + length;
+        for (char* p = start; p < stop;) {
+            char* lineBreak = MbsPBrk(p, "\r\n");
+            if (lineBreak == nullptr) {
+                p += std::strlen(p) + 1;
+                continue;
+            }
+            *lineBreak = '\0';
+            p = lineBreak + 1;
+        }
+        if (text.SeekTo(start)) {
+            ParseLines(includes);
+            result = 1;
+        }
+    }
+    fmg->Close(handle);
+    return result;
+}
+
+void IniFile::ParseLines(PointerList* includes) {
+    while (text.HasMore()) {
+        char* line = text.Current();
+        text.Next();
+        if (line[0] == '\0') continue;
+        StrTrimRight(line);
+        if (line[0] == '#')
+            ParseDirective(line, includes);
+        else if (line[0] == '[')
+            ParseHeader(line);
     }
 }
-int32_t IniFile::HasSection(const char*) { return 0; }
-int32_t IniFile::CountSections(const char*) { return 0; }
-int32_t IniFile::CountKeys(const char*, const char*) { return 0; }
-bool IniFile::SetInt(const char*, const char*, int32_t) { return false; }
-bool IniFile::SetFloat(const char*, const char*, float) { return false; }
-bool IniFile::SetString(const char*, const char*, const char*) { return false; }
-IniKey* IniFile::FindKey(const char*, const char*) { return nullptr; }
 
-char* GetStringCopy(IniFile*, const char*, const char*, int32_t) { return nullptr; }
-void GetVector(float* out3, IniFile*, const char*, const char*) {
-    if (out3 != nullptr) out3[0] = out3[1] = out3[2] = 0.0f;
+void IniFile::ParseDirective(char* line, PointerList* includes) {
+    char* blank = line + 1;
+    while (*blank != '\0' && !IsBlank(*blank))
+        blank = MbsInc(blank);
+    if (*blank == '\0') return;
+    *blank = '\0';
+    if (!StrEqual(line + 1, "include", 0)) return;
+    // Blanks between the keyword and the name are skipped, so a name set off
+    // by two blanks or a tab is still found.
+    char* includeName = blank + 1;
+    while (IsBlank(*includeName))
+        ++includeName;
+    char* nameEnd;
+    if (*includeName == '"') {
+        ++includeName;
+        nameEnd = MbsChr(includeName, '"');
+    } else {
+        nameEnd = includeName;
+        while (*nameEnd != '\0' && !IsBlank(*nameEnd))
+            nameEnd = MbsInc(nameEnd);
+    }
+    if (nameEnd != nullptr) *nameEnd = '\0';
+    if (*includeName != '\0') includes->Append(includeName);
 }
-int32_t GetColor(float*, IniFile*, const char*, const char*) { return 0; }
-int32_t GetColorAlpha(float*, IniFile*, const char*, const char*) { return 0; }
+
+void IniFile::ParseHeader(char* line) {
+    char* name = line + 1;
+    const size_t length = std::strlen(name);
+    if (length > 0 && name[length - 1] == ']') name[length - 1] = '\0';
+    if (sections.count > 0 && !StrIsEmpty(name) && sections.FindByName(name)) {
+        LogMessage("Deleting duplicate section %s from %s...", name, fileName);
+        return;
+    }
+    auto* section = static_cast<IniSection*>(MemAllocOrHeap(sizeof(IniSection)));
+    if (section == nullptr) return;
+    section->name = name;
+    section->keys.Init();
+    ReadKeyBlock(section);
+    if (!sections.Append(section)) {
+        LogMessage("Unable to append section %s to the list, file %s!", name, fileName);
+        FreeKeys(section);
+        MemFree(section);
+    }
+}
+
+void IniFile::ReadKeyBlock(IniSection* section) {
+    while (text.HasMore()) {
+        char* line = text.Current();
+        if (line[0] == '[' || line[0] == '#') return;
+        text.Next();
+        if (line[0] == '\0' || line[0] == ';') continue;
+        char* equals = MbsChr(line, '=');
+        if (equals == nullptr) continue;
+        *equals = '\0';
+        auto* key = static_cast<IniKey*>(MemAllocOrHeap(sizeof(IniKey)));
+        if (key == nullptr) continue;
+        key->name = StrTrim(line);
+        key->valueKind = kValueText;
+        char* value = equals + 1;
+        if (value[0] == '\0') {
+            key->value = nullptr;
+            key->integerValue = 0;
+            key->floatValue = 0.0f;
+        } else {
+            key->integerValue = ParseInteger(value);
+            key->floatValue = ParseFloat(value);
+            key->value = StrTrim(value);
+        }
+        if ((section->keys.count > 0 && !StrIsEmpty(key->name) && section->keys.FindByName(key->name)) ||
+            !section->keys.Append(key)) {
+            LogMessage("Deleting duplicate key %s from %s...", key->name, fileName);
+            MemFree(key);
+        }
+    }
+}
+
+// --- Document --------------------------------------------------------------------
+
+bool IniFile::AddKey(const char* sectionName, IniKey* key) {
+    bool taken = false;
+    return AddKeyRecord(sectionName, key, &taken);
+}
+
+bool IniFile::AddKeyRecord(const char* sectionName, IniKey* key, bool* taken) {
+    *taken = false;
+    if (key == nullptr) return false;
+    IniSection* section = FindSection(sectionName);
+    if (section == nullptr) {
+        if (!text.Append(sectionName != nullptr ? sectionName : "")) {
+            LogMessage("Unable to append string %s to the buffer!", sectionName != nullptr ? sectionName : "");
+            return false;
+        }
+        section = static_cast<IniSection*>(MemAllocOrHeap(sizeof(IniSection)));
+        if (section == nullptr) return false;
+        section->name = text.Current();
+        section->keys.Init();
+        if (!sections.Append(section)) {
+            LogMessage("Unable to append section %s to the list!", section->name);
+            MemFree(section);
+            return false;
+        }
+    }
+    if (section->keys.FindByName(key->name)) return true;
+    if (!section->keys.Append(key)) return false;
+    *taken = true;
+    return true;
+}
+
+IniSection* IniFile::FindSection(const char* section) {
+    if (sections.count == 0 || StrIsEmpty(section) || !sections.FindByName(section)) return nullptr;
+    return static_cast<IniSection*>(sections.CurrentData());
+}
+
+IniKey* IniFile::FindKey(const char* section, const char* key) {
+    IniSection* found = FindSection(section);
+    if (found == nullptr || !found->keys.FindByName(key)) return nullptr;
+    return static_cast<IniKey*>(found->keys.CurrentData());
+}
+
+// --- Getters ----------------------------------------------------------------------
+
+int32_t IniFile::GetInt(const char* section, const char* key, int32_t defaultValue) {
+    IniKey* found = FindKey(section, key);
+    if (found == nullptr) {
+        if (recordDefaults != 0) SetInt(section, key, defaultValue);
+        return defaultValue;
+    }
+    found->valueKind = kValueInteger;
+    return found->integerValue;
+}
+
+float IniFile::GetFloat(const char* section, const char* key, float defaultValue) {
+    IniKey* found = FindKey(section, key);
+    if (found == nullptr) {
+        if (recordDefaults != 0) SetFloat(section, key, defaultValue);
+        return defaultValue;
+    }
+    found->valueKind = kValueFloat;
+    return found->floatValue;
+}
+
+int32_t IniFile::GetBool(const char* section, const char* key, int32_t defaultValue) {
+    IniKey* found = FindKey(section, key);
+    if (found == nullptr) {
+        if (recordDefaults != 0) RecordString(section, key, defaultValue != 0 ? "TRUE" : "FALSE");
+        return defaultValue;
+    }
+    if (StrEqual(found->value, trueText, 0)) {
+        found->valueKind = kValueText;
+        return 1;
+    }
+    if (StrEqual(found->value, falseText, 0)) {
+        found->valueKind = kValueText;
+        return 0;
+    }
+    found->valueKind = kValueInteger;
+    return found->integerValue != 0 ? 1 : 0;
+}
+
+void IniFile::GetString(const char* section, const char* key, const char* defaultValue, char* out, int32_t outSize,
+                        int32_t caseMode) {
+    if (out == nullptr) return;
+    IniKey* found = FindKey(section, key);
+    if (found == nullptr) {
+        StrCopy(out, defaultValue, outSize);
+        if (recordDefaults != 0) RecordString(section, key, defaultValue);
+        return;
+    }
+    found->valueKind = kValueText;
+    StrCopy(out, found->value != nullptr ? found->value : emptyText, outSize);
+    if (outSize <= 0) return;
+    if (caseMode == kCaseUpper)
+        StrToUpper(out);
+    else if (caseMode == kCaseLower)
+        StrToLower(out);
+}
+
+int32_t IniFile::HasSection(const char* section) { return FindSection(section) != nullptr ? 1 : 0; }
+
+int32_t IniFile::CountSections(const char* nameFormat) {
+    char name[kNameBufferSize];
+    int32_t n = 0;
+    // A count can never exceed the number of sections, which also ends the
+    // loop for a pattern whose names do not change with the number.
+    while (n < sections.count && FormatIntegerPattern(name, kNameBufferSize, nameFormat, 1, n + 1) &&
+           HasSection(name) != 0)
+        ++n;
+    return n;
+}
+
+int32_t IniFile::CountKeys(const char* section, const char* nameFormat) {
+    IniSection* found = FindSection(section);
+    if (found == nullptr) return 0;
+    char name[kNameBufferSize];
+    int32_t n = 0;
+    while (n < found->keys.count && FormatIntegerPattern(name, kNameBufferSize, nameFormat, 1, n + 1) &&
+           found->keys.FindByName(name))
+        ++n;
+    return n;
+}
+
+// --- Record-defaults mode -----------------------------------------------------------
+
+bool IniFile::AddNewKey(const char* section, const char* key, const char* valueText, int32_t integerValue,
+                        float floatValue, uint32_t valueKind) {
+    // A key without a section or name could never be found again.
+    if (StrIsEmpty(section) || StrIsEmpty(key)) return false;
+    if (!text.Append(key)) {
+        LogMessage("Unable to append string key name %s to the buffer!", key);
+        return false;
+    }
+    char* keyName = text.Current();
+    char* value = nullptr;
+    if (valueText != nullptr) {
+        if (!text.Append(valueText)) {
+            LogMessage("Unable to append string %s to the buffer!", valueText);
+            return false;
+        }
+        value = text.Current();
+    }
+    auto* record = static_cast<IniKey*>(MemAllocOrHeap(sizeof(IniKey)));
+    if (record == nullptr) return false;
+    record->name = keyName;
+    record->valueKind = valueKind;
+    record->value = value;
+    record->integerValue = integerValue;
+    record->floatValue = floatValue;
+    bool taken = false;
+    const bool added = AddKeyRecord(section, record, &taken);
+    if (!taken) MemFree(record);
+    return added;
+}
+
+bool IniFile::SetInt(const char* section, const char* key, int32_t value) {
+    return AddNewKey(section, key, nullptr, value, static_cast<float>(value), kValueInteger);
+}
+
+bool IniFile::SetFloat(const char* section, const char* key, float value) {
+    return AddNewKey(section, key, nullptr, FloatToInteger(value), value, kValueFloat);
+}
+
+bool IniFile::SetString(const char* section, const char* key, const char* value) {
+    const char* textValue = value != nullptr ? value : "";
+    return AddNewKey(section, key, textValue, ParseInteger(textValue), ParseFloat(textValue), kValueText);
+}
+
+void IniFile::RecordString(const char* section, const char* key, const char* value) { SetString(section, key, value); }
+
+// --- Free getters ---------------------------------------------------------------------
+
+char* GetStringCopy(IniFile* file, const char* section, const char* key, int32_t caseMode) {
+    if (file == nullptr) return nullptr;
+    char value[kNameBufferSize];
+    file->GetString(section, key, "", value, kNameBufferSize, caseMode);
+    return StrIsEmpty(value) ? nullptr : StrDuplicate(value);
+}
+
+void GetVector(float* out3, IniFile* file, const char* section, const char* key) {
+    if (out3 == nullptr) return;
+    char value[kNameBufferSize] = "";
+    if (file != nullptr) file->GetString(section, key, "", value, kNameBufferSize, kCaseAsStored);
+    char* parts[3] = {value, nullptr, nullptr};
+    const int commas = SplitAtCommas(value, parts, 3);
+    if (commas == 0) {
+        out3[0] = out3[1] = out3[2] = 0.0f;
+        return;
+    }
+    out3[0] = PartValue(parts[0]);
+    out3[1] = PartValue(parts[1]);
+    out3[2] = commas >= 2 ? PartValue(parts[2]) : 0.0f;
+}
+
+namespace {
+// Reads r, g, b (and alpha when out has four entries); false, with out
+// unchanged, when the text has fewer than two commas.
+bool ReadColor(float* out, int components, IniFile* file, const char* section, const char* key) {
+    if (out == nullptr || file == nullptr) return false;
+    char value[kNameBufferSize];
+    file->GetString(section, key, "", value, kNameBufferSize, kCaseAsStored);
+    char* parts[4] = {value, nullptr, nullptr, nullptr};
+    const int commas = SplitAtCommas(value, parts, 4);
+    if (commas < 2) return false;
+    for (int i = 0; i < 3; ++i)
+        out[i] = ClampUnit(PartValue(parts[i]));
+    if (components == 4) out[3] = commas >= 3 ? ClampUnit(PartValue(parts[3])) : 1.0f;
+    return true;
+}
+} // namespace
+
+int32_t GetColor(float* out3, IniFile* file, const char* section, const char* key) {
+    return ReadColor(out3, 3, file, section, key) ? 1 : 0;
+}
+
+int32_t GetColorAlpha(float* out4, IniFile* file, const char* section, const char* key) {
+    return ReadColor(out4, 4, file, section, key) ? 1 : 0;
+}
 
 } // namespace envsys

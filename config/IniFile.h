@@ -3,6 +3,7 @@
 // The layout is shared with the host's graphics service (fileName first).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "config/PointerList.h"
@@ -53,8 +54,8 @@ public:
     int32_t GetInt(const char* section, const char* key, int32_t defaultValue);
     float GetFloat(const char* section, const char* key, float defaultValue);
     int32_t GetBool(const char* section, const char* key, int32_t defaultValue);
-    void GetString(const char* section, const char* key, const char* defaultValue, char* out,
-                   int32_t outSize, int32_t caseMode);
+    void GetString(const char* section, const char* key, const char* defaultValue, char* out, int32_t outSize,
+                   int32_t caseMode);
     int32_t HasSection(const char* section);
     int32_t CountSections(const char* nameFormat);
     int32_t CountKeys(const char* section, const char* nameFormat);
@@ -66,7 +67,53 @@ public:
 
     // The key record, or null when the section or key is missing.
     IniKey* FindKey(const char* section, const char* key);
+
+    // The section record, or null when it is missing.
+    IniSection* FindSection(const char* section);
+
+private:
+    int32_t ParseFile(const char* name, PointerList* includes);
+    void ParseLines(PointerList* includes);
+    void ParseDirective(char* line, PointerList* includes);
+    void ParseHeader(char* line);
+    void ReadKeyBlock(IniSection* section);
+    // AddKey that also tells whether the record was taken into the section.
+    bool AddKeyRecord(const char* sectionName, IniKey* key, bool* taken);
+    bool AddNewKey(const char* section, const char* key, const char* valueText, int32_t integerValue, float floatValue,
+                   uint32_t valueKind);
+    void RecordString(const char* section, const char* key, const char* value);
 };
+
+// The shared layout: the host's graphics service reads the document through
+// its address, which is also the address of its normalised file name.
+static_assert(offsetof(IniFile, fileName) == 0, "fileName is the document's first field");
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(IniFile) == 312, "IniFile layout");
+static_assert(offsetof(IniFile, sections) == 260, "IniFile layout");
+static_assert(offsetof(IniFile, text) == 280, "IniFile layout");
+static_assert(offsetof(IniFile, recordDefaults) == 296, "IniFile layout");
+static_assert(offsetof(IniFile, emptyText) == 300, "IniFile layout");
+static_assert(offsetof(IniFile, trueText) == 304, "IniFile layout");
+static_assert(offsetof(IniFile, falseText) == 308, "IniFile layout");
+static_assert(sizeof(PointerList) == 20, "PointerList layout");
+static_assert(offsetof(PointerList, cursor) == 0 && offsetof(PointerList, head) == 4 &&
+                  offsetof(PointerList, tail) == 8 && offsetof(PointerList, count) == 12 &&
+                  offsetof(PointerList, cursorIndex) == 16,
+              "PointerList layout");
+static_assert(sizeof(ListNode) == 12, "list node layout");
+static_assert(offsetof(ListNode, next) == 0 && offsetof(ListNode, previous) == 4 && offsetof(ListNode, data) == 8,
+              "list node layout");
+static_assert(sizeof(TextBuffer) == 16, "TextBuffer layout");
+static_assert(offsetof(TextBuffer, base) == 0 && offsetof(TextBuffer, end) == 4 && offsetof(TextBuffer, cursor) == 8 &&
+                  offsetof(TextBuffer, capacity) == 12,
+              "TextBuffer layout");
+static_assert(sizeof(IniSection) == 24, "IniSection layout");
+static_assert(offsetof(IniSection, name) == 0 && offsetof(IniSection, keys) == 4, "IniSection layout");
+static_assert(sizeof(IniKey) == 20, "IniKey layout");
+static_assert(offsetof(IniKey, name) == 0 && offsetof(IniKey, valueKind) == 4 && offsetof(IniKey, value) == 8 &&
+                  offsetof(IniKey, integerValue) == 12 && offsetof(IniKey, floatValue) == 16,
+              "IniKey layout");
+#endif
 
 // Free getters, the output first.
 char* GetStringCopy(IniFile* file, const char* section, const char* key, int32_t caseMode);

@@ -25,6 +25,9 @@ struct PointerList {
     bool Append(void* data);
     void RemoveCurrent();
     void Clear();
+    // Moves every node of other, in order, before this list's head (other
+    // ends empty) and puts the cursor on the head.
+    void MoveToFront(PointerList* other);
     void* CurrentData() const { return cursor != nullptr ? cursor->data : nullptr; }
 };
 

@@ -18,8 +18,7 @@ char* StrTrim(char* s);
 char* StrTrimRight(char* s);
 
 void fmgCheckFilePath(const char* directory, const char* name, char* out, int32_t outSize);
-void fmgCheckFilename(const char* directory, const char* name, const char* extension, char* out,
-                      int32_t outSize);
+void fmgCheckFilename(const char* directory, const char* name, const char* extension, char* out, int32_t outSize);
 int32_t FileExists(const char* path, int32_t flags);
 
 // Formats a file-name pattern from an Environment File with integer
@@ -28,7 +27,7 @@ int32_t FileExists(const char* path, int32_t flags);
 // "%%" are accepted, and no more conversions than arguments. A rejected
 // pattern is logged and gives false with an empty out; the pattern is never
 // handed to a formatting function then.
-bool FormatIntegerPattern(char* out, int32_t outSize, const char* pattern, int32_t argCount,
-                          int32_t a = 0, int32_t b = 0);
+bool FormatIntegerPattern(char* out, int32_t outSize, const char* pattern, int32_t argCount, int32_t a = 0,
+                          int32_t b = 0);
 
 } // namespace envsys

@@ -12,8 +12,8 @@ struct TextBuffer {
     char* cursor;      // start of the current string when read string by string
     uint32_t capacity; // bytes of storage
 
-    void Init();                       // empty, no storage
-    void Allocate(uint32_t n);         // n + 1 zeroed bytes from MemAlloc
+    void Init();               // empty, no storage
+    void Allocate(uint32_t n); // n + 1 zeroed bytes from MemAlloc
     void Release();
     void Reset();
     bool Append(const char* text);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace envsys {
 
@@ -165,6 +166,17 @@ struct PassPlan {
     // Four entries of 12 bytes at 6, 18, 30 and 42; the fourth is cut short
     // at byte 52, so the raw bytes are kept and reached through Entry().
     uint8_t entries[46];
+
+    // Entry i (0..3); the fourth has no trailing zero bytes in the record.
+    PassEntry Entry(int i) const {
+        PassEntry entry{};
+        std::memcpy(&entry, entries + kEntryStride * i, EntryBytes(i));
+        return entry;
+    }
+    void SetEntry(int i, const PassEntry& entry) { std::memcpy(entries + kEntryStride * i, &entry, EntryBytes(i)); }
+
+    static constexpr int kEntryStride = 12;
+    static constexpr size_t EntryBytes(int i) { return i < 3 ? sizeof(PassEntry) : sizeof(PassEntry) - 2; }
 };
 
 struct MaterialRecord {

@@ -1,0 +1,30 @@
+// The runtime's multibyte string functions under names of our own. On Windows
+// they forward to <mbstring.h>, so double-byte characters of the process's
+// code page are stepped over whole; elsewhere they work byte by byte, which
+// is what a single-byte code page gives. Strings are NUL-terminated.
+#pragma once
+
+#include <cstddef>
+
+namespace envsys {
+
+// The next character; never steps past the terminator.
+char* MbsInc(const char* p);
+char* MbsChr(const char* s, unsigned int c);
+char* MbsRChr(const char* s, unsigned int c);
+char* MbsPBrk(const char* s, const char* set);
+int MbsCmp(const char* a, const char* b);
+int MbsICmp(const char* a, const char* b);
+// At most n bytes of src; pads with NUL up to n when src is shorter, and
+// does not terminate dst when src is n bytes or longer (like strncpy).
+char* MbsNBCpy(char* dst, const char* src, size_t n);
+// Appends at most n bytes of src and terminates dst.
+char* MbsNBCat(char* dst, const char* src, size_t n);
+int MbsNBCmp(const char* a, const char* b, size_t n);
+int IsMbcSpace(unsigned int c);
+int IsMbcLower(unsigned int c);
+int IsMbcUpper(unsigned int c);
+unsigned int MbcToUpper(unsigned int c);
+unsigned int MbcToLower(unsigned int c);
+
+} // namespace envsys

@@ -1,0 +1,271 @@
+// Typed value access: numbers, booleans, texts with case modes, vectors,
+// colours, counts, and the record-defaults mode.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "config/IniFile.h"
+#include "config/StringUtils.h"
+#include "tests/config/ConfigTestSupport.h"
+
+namespace envsys {
+namespace {
+
+using testing::ConfigHost;
+
+const char* const kValues = "[Values]\n"
+                            "Int=42\n"
+                            "Negative=-17junk\n"
+                            "Float=0.1\n"
+                            "Exp=1e3\n"
+                            "Hex=0x10\n"
+                            "Word=Yes\n"
+                            "True=true\n"
+                            "TrueUpper=TRUE\n"
+                            "False=False\n"
+                            "Five=5\n"
+                            "Zero=0\n"
+                            "Empty=\n"
+                            "Blank=   \n"
+                            "Text=abc Def\n"
+                            "Huge=99999999999\n"
+                            "Tiny=-99999999999\n"
+                            "[Vectors]\n"
+                            "Full=1.5,-2,3.25\n"
+                            "Two=1,2\n"
+                            "One=5\n"
+                            "Four=1,2,3,4\n"
+                            "Stray=,,7\n"
+                            "Spaced= 1 , 2 , 3 \n"
+                            "[Colors]\n"
+                            "Clamped=1.5,0.5,-2\n"
+                            "Short=0.5,0.5\n"
+                            "Alpha=0.1,0.2,0.3,0.4\n"
+                            "AlphaHigh=0.1,0.2,0.3,7\n"
+                            "Commas=,,\n"
+                            "Nan=nan,0.5,inf\n"
+                            "[Counts]\n"
+                            "WindChange[01].ChangeTime=1\n"
+                            "WindChange[02].ChangeTime=2\n"
+                            "WindChange[04].ChangeTime=4\n"
+                            "[Layer1]\n[Layer2]\n[Layer3]\n[Layer5]\n";
+
+struct Getters : ::testing::Test {
+    Getters() {
+        h.host.files.Add("values.ini", kValues);
+        file = new IniFile("values.ini", 0, 0);
+    }
+    ~Getters() override { delete file; }
+    std::string String(const char* section, const char* key, const char* defaultValue, int32_t caseMode = 0) {
+        char out[260];
+        file->GetString(section, key, defaultValue, out, sizeof out, caseMode);
+        return out;
+    }
+    ConfigHost h;
+    IniFile* file = nullptr;
+};
+
+TEST_F(Getters, NumbersAreWhatAtolAndStrtodGive) {
+    EXPECT_EQ(file->GetInt("Values", "Int", 0), 42);
+    EXPECT_EQ(file->GetInt("values", "NEGATIVE", 0), -17);
+    EXPECT_EQ(file->GetInt("Values", "Float", 9), 0);
+    EXPECT_EQ(file->GetInt("Values", "Hex", 9), 0);                           // atol stops at the x
+    EXPECT_FLOAT_EQ(file->GetFloat("Values", "Hex", 9), 16.0f);               // strtod reads hex
+    EXPECT_EQ(file->GetFloat("Values", "Float", 0), static_cast<float>(0.1)); // the double, then float
+    EXPECT_FLOAT_EQ(file->GetFloat("Values", "Exp", 0), 1000.0f);
+    // Present but empty or not numeric: 0, not the default.
+    EXPECT_EQ(file->GetInt("Values", "Empty", 9), 0);
+    EXPECT_EQ(file->GetFloat("Values", "Blank", 9.0f), 0.0f);
+    EXPECT_EQ(file->GetInt("Values", "Text", 9), 0);
+    // Only a missing key, section or name gives the default.
+    EXPECT_EQ(file->GetInt("Values", "Missing", 9), 9);
+    EXPECT_EQ(file->GetInt("Nowhere", "Int", 9), 9);
+    EXPECT_EQ(file->GetInt("", "Int", 9), 9);
+    EXPECT_EQ(file->GetInt(nullptr, "Int", 9), 9);
+    EXPECT_EQ(file->GetFloat("Values", nullptr, 2.5f), 2.5f);
+    // Out-of-range integers saturate at 32 bits, as atol does on the
+    // 32-bit runtime.
+    EXPECT_EQ(file->GetInt("Values", "Huge", 0), 2147483647);
+    EXPECT_EQ(file->GetInt("Values", "Tiny", 0), -2147483647 - 1);
+}
+
+TEST_F(Getters, ValueKindFollowsTheLastGetter) {
+    IniKey* key = file->FindKey("Values", "Five");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->valueKind, 0u);
+    file->GetInt("Values", "Five", 0);
+    EXPECT_EQ(key->valueKind, 1u);
+    file->GetFloat("Values", "Five", 0);
+    EXPECT_EQ(key->valueKind, 2u);
+    String("Values", "Five", "");
+    EXPECT_EQ(key->valueKind, 0u);
+    file->GetBool("Values", "Five", 0);
+    EXPECT_EQ(key->valueKind, 1u);
+    IniKey* word = file->FindKey("Values", "True");
+    file->GetFloat("Values", "True", 0);
+    file->GetBool("Values", "True", 0);
+    EXPECT_EQ(word->valueKind, 0u);
+}
+
+TEST_F(Getters, BooleansReadTrueFalseOrTheIntegersTruth) {
+    EXPECT_EQ(file->GetBool("Values", "Word", 1), 0); // Yes: integer 0
+    EXPECT_EQ(file->GetBool("Values", "True", 0), 1);
+    EXPECT_EQ(file->GetBool("Values", "TrueUpper", 0), 1);
+    EXPECT_EQ(file->GetBool("Values", "False", 1), 0);
+    EXPECT_EQ(file->GetBool("Values", "Five", 0), 1); // 1, not 5
+    EXPECT_EQ(file->GetBool("Values", "Zero", 1), 0);
+    EXPECT_EQ(file->GetBool("Values", "Empty", 1), 0);
+    EXPECT_EQ(file->GetBool("Values", "Missing", 7), 7); // unchanged
+}
+
+TEST_F(Getters, StringsAreBoundedAndCaseIsAppliedToFoundValuesOnly) {
+    EXPECT_EQ(String("Values", "Text", "x"), "abc Def");
+    EXPECT_EQ(String("Values", "Text", "x", 1), "ABC DEF");
+    EXPECT_EQ(String("Values", "Text", "x", 2), "abc def");
+    EXPECT_EQ(String("Values", "Missing", "abc", 1), "abc");
+    EXPECT_EQ(String("Values", "Empty", "x"), "");
+    EXPECT_EQ(String("Values", "Missing", nullptr), "");
+    char small[4];
+    file->GetString("Values", "Text", "", small, sizeof small, 1);
+    EXPECT_STREQ(small, "ABC");
+    file->GetString("Values", "Text", "", nullptr, 10, 0); // nothing happens
+    char untouched[2] = {'#', '#'};
+    file->GetString("Values", "Text", "", untouched, 0, 1);
+    EXPECT_EQ(untouched[0], '#');
+}
+
+TEST_F(Getters, StringCopiesAreHeapStringsOrNone) {
+    char* copy = GetStringCopy(file, "Values", "Text", 1);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy, "ABC DEF");
+    StrFree(&copy);
+    EXPECT_EQ(GetStringCopy(file, "Values", "Empty", 0), nullptr);
+    EXPECT_EQ(GetStringCopy(file, "Values", "Missing", 0), nullptr);
+    EXPECT_EQ(GetStringCopy(nullptr, "Values", "Text", 0), nullptr);
+}
+
+TEST_F(Getters, VectorsReadUpToThreeCommaSeparatedParts) {
+    float v[3] = {9, 9, 9};
+    GetVector(v, file, "Vectors", "Full");
+    EXPECT_FLOAT_EQ(v[0], 1.5f);
+    EXPECT_FLOAT_EQ(v[1], -2.0f);
+    EXPECT_FLOAT_EQ(v[2], 3.25f);
+    GetVector(v, file, "Vectors", "Two");
+    EXPECT_EQ(v[0], 1.0f);
+    EXPECT_EQ(v[1], 2.0f);
+    EXPECT_EQ(v[2], 0.0f);
+    GetVector(v, file, "Vectors", "One"); // no comma: all zero
+    EXPECT_EQ(v[0], 0.0f);
+    EXPECT_EQ(v[1], 0.0f);
+    GetVector(v, file, "Vectors", "Four");
+    EXPECT_EQ(v[2], 3.0f);
+    GetVector(v, file, "Vectors", "Stray");
+    EXPECT_EQ(v[0], 0.0f);
+    EXPECT_EQ(v[1], 0.0f);
+    EXPECT_EQ(v[2], 7.0f);
+    GetVector(v, file, "Vectors", "Spaced");
+    EXPECT_EQ(v[0], 1.0f);
+    EXPECT_EQ(v[2], 3.0f);
+    v[0] = 4;
+    GetVector(v, file, "Vectors", "Missing");
+    EXPECT_EQ(v[0], 0.0f);
+    GetVector(nullptr, file, "Vectors", "Full");
+}
+
+TEST_F(Getters, ColoursAreClampedAndNeedThreeParts) {
+    float c[3] = {9, 9, 9};
+    EXPECT_EQ(GetColor(c, file, "Colors", "Clamped"), 1);
+    EXPECT_EQ(c[0], 1.0f);
+    EXPECT_EQ(c[1], 0.5f);
+    EXPECT_EQ(c[2], 0.0f);
+    float kept[3] = {0.25f, 0.5f, 0.75f};
+    EXPECT_EQ(GetColor(kept, file, "Colors", "Short"), 0);
+    EXPECT_EQ(kept[0], 0.25f);
+    EXPECT_EQ(kept[2], 0.75f);
+    EXPECT_EQ(GetColor(kept, file, "Colors", "Missing"), 0);
+    EXPECT_EQ(kept[1], 0.5f);
+    EXPECT_EQ(GetColor(c, file, "Colors", "Commas"), 1); // three empty parts
+    EXPECT_EQ(c[0], 0.0f);
+    // NaN never reaches the host as a colour; infinity clamps to 1.
+    EXPECT_EQ(GetColor(c, file, "Colors", "Nan"), 1);
+    EXPECT_EQ(c[0], 0.0f);
+    EXPECT_EQ(c[2], 1.0f);
+
+    float a[4] = {9, 9, 9, 9};
+    EXPECT_EQ(GetColorAlpha(a, file, "Colors", "Alpha"), 1);
+    EXPECT_FLOAT_EQ(a[3], 0.4f);
+    EXPECT_EQ(GetColorAlpha(a, file, "Colors", "AlphaHigh"), 1);
+    EXPECT_EQ(a[3], 1.0f);
+    EXPECT_EQ(GetColorAlpha(a, file, "Colors", "Clamped"), 1);
+    EXPECT_EQ(a[3], 1.0f); // no fourth part
+    a[3] = 0.5f;
+    EXPECT_EQ(GetColorAlpha(a, file, "Colors", "Short"), 0);
+    EXPECT_EQ(a[3], 0.5f);
+    EXPECT_EQ(GetColor(nullptr, file, "Colors", "Alpha"), 0);
+}
+
+TEST_F(Getters, CountsStopAtTheFirstGap) {
+    EXPECT_EQ(file->CountKeys("Counts", "WindChange[%02d].ChangeTime"), 2);
+    EXPECT_EQ(file->CountKeys("Nowhere", "WindChange[%02d].ChangeTime"), 0);
+    EXPECT_EQ(file->CountSections("Layer%d"), 3);
+    EXPECT_EQ(file->CountSections("Cloud%d"), 0);
+    EXPECT_EQ(file->HasSection("layer5"), 1);
+    EXPECT_EQ(file->HasSection("Layer4"), 0);
+    EXPECT_EQ(file->HasSection(""), 0);
+    // A pattern that does not change with the number ends at the number of
+    // sections; a hostile one counts nothing.
+    EXPECT_EQ(file->CountSections("Layer1"), file->sections.count);
+    EXPECT_EQ(file->CountSections("Layer%s"), 0);
+    EXPECT_EQ(file->CountKeys("Counts", "%n"), 0);
+}
+
+TEST(GettersRecordDefaults, MissingKeysAreAddedWithTheirDefaults) {
+    ConfigHost h;
+    h.host.files.Add("record.ini", "[Old]\nKept=1\n");
+    {
+        IniFile file("record.ini", 1, 0);
+        EXPECT_EQ(file.GetInt("Old", "Count", 12), 12);
+        EXPECT_EQ(file.GetFloat("New", "Scale", 2.5f), 2.5f);
+        EXPECT_EQ(file.GetBool("New", "Flag", 3), 3);
+        char out[32];
+        file.GetString("New", "Name", "Sky Dome", out, sizeof out, 1);
+        EXPECT_STREQ(out, "Sky Dome");
+        EXPECT_EQ(testing::KeyList(file, "Old"), "Kept=1,Count");
+        EXPECT_EQ(testing::KeyList(file, "New"), "Scale,Flag=TRUE,Name=Sky Dome");
+        // Read back: the integer and float of each recorded value.
+        IniKey* count = file.FindKey("Old", "Count");
+        EXPECT_EQ(count->integerValue, 12);
+        EXPECT_EQ(count->floatValue, 12.0f);
+        EXPECT_EQ(count->valueKind, 1u);
+        IniKey* scale = file.FindKey("New", "Scale");
+        EXPECT_EQ(scale->integerValue, 2);
+        EXPECT_EQ(scale->valueKind, 2u);
+        EXPECT_EQ(file.GetBool("New", "Flag", 0), 1);
+        EXPECT_EQ(file.GetInt("Old", "Count", 0), 12);
+        // Found keys are not added again; empty names are never recorded.
+        EXPECT_EQ(file.GetInt("Old", "Kept", 5), 1);
+        EXPECT_EQ(file.GetInt("", "Key", 5), 5);
+        EXPECT_EQ(file.GetInt("Old", "", 5), 5);
+        EXPECT_EQ(file.sections.count, 2);
+        EXPECT_EQ(file.FindSection("Old")->keys.count, 2);
+        EXPECT_TRUE(file.SetInt("Old", "Kept", 3)); // already there: the first wins
+        EXPECT_EQ(file.GetInt("Old", "Kept", 5), 1);
+    }
+    EXPECT_EQ(h.LeakedBlocks(), 0u);
+}
+
+TEST(GettersRecordDefaults, AFullBufferRecordsNothing) {
+    ConfigHost h;
+    IniFile file("none", 1, 1);
+    file.text.end = file.text.base + file.text.capacity - 3;
+    EXPECT_EQ(file.GetInt("S", "LongName", 4), 4);
+    EXPECT_TRUE(h.host.Logged("Unable to append string key name LongName to the buffer!"));
+    EXPECT_EQ(file.GetBool("S", "K", 0), 0); // "K" fits, "FALSE" does not
+    EXPECT_TRUE(h.host.Logged("Unable to append string FALSE to the buffer!"));
+    EXPECT_EQ(file.sections.count, 0);
+}
+
+} // namespace
+} // namespace envsys

@@ -1,0 +1,146 @@
+// The parser, one fixture file per behaviour (tests/data/config).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/IniFile.h"
+#include "tests/config/ConfigTestSupport.h"
+
+namespace envsys {
+namespace {
+
+using testing::ConfigHost;
+using testing::KeyList;
+using testing::SectionNames;
+
+std::vector<std::string> OpenedNames(const testing::TestHost& host) {
+    std::vector<std::string> names;
+    for (const auto& call : host.log.Named("FMG.Open"))
+        names.push_back(call.text);
+    return names;
+}
+
+TEST(Parser, SectionsKeysCommentsAndValues) {
+    ConfigHost h;
+    IniFile file("basic.ini", 0, 0);
+    EXPECT_EQ(SectionNames(file), "Sky,Sun");
+    // Orphan (before any header), the comment, the blank line and the line
+    // without "=" leave no key.
+    EXPECT_EQ(KeyList(file, "Sky"), "SkyPanelCount=4,Size=12.5abc,Empty,Name=two words here");
+    IniKey* size = file.FindKey("Sky", "Size");
+    ASSERT_NE(size, nullptr);
+    EXPECT_EQ(size->integerValue, 12);
+    EXPECT_FLOAT_EQ(size->floatValue, 12.5f);
+    EXPECT_EQ(size->valueKind, 0u);
+    IniKey* empty = file.FindKey("Sky", "Empty");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->value, nullptr);
+    EXPECT_EQ(empty->integerValue, 0);
+    EXPECT_EQ(empty->floatValue, 0.0f);
+    EXPECT_EQ(file.GetInt("Sun", "FlareCount", 0), 3);
+    // Names and values are cut in place in the one text buffer.
+    EXPECT_GE(size->name, file.text.base);
+    EXPECT_LT(size->value, file.text.end);
+    EXPECT_EQ(h.host.files.OpenHandles(), 0);
+    EXPECT_EQ(h.host.log.Count("FMG.Read"), 1);
+}
+
+TEST(Parser, TheFirstSectionAndTheFirstKeyOfANameWin) {
+    ConfigHost h;
+    IniFile file("duplicates.ini", 0, 0);
+    EXPECT_EQ(SectionNames(file), "Sky,Ground");
+    // [sky] is dropped whole: its keys are not merged into [Sky].
+    EXPECT_EQ(KeyList(file, "Sky"), "Size=1");
+    EXPECT_EQ(KeyList(file, "Ground"), "Size=5");
+    const std::vector<std::string> expected = {
+        "Deleting duplicate key size from .\\duplicates.ini...",
+        "Deleting duplicate key SIZE from .\\duplicates.ini...",
+        "Deleting duplicate section sky from .\\duplicates.ini...",
+    };
+    EXPECT_EQ(h.host.messages, expected);
+}
+
+TEST(Parser, HeadersAreRecognisedInTheFirstColumnOnly) {
+    ConfigHost h;
+    IniFile file("indented_header.ini", 0, 0);
+    EXPECT_EQ(SectionNames(file), "Sky,Next");
+    // The indented header is an ordinary key-block line without "=", so
+    // B=2 after it still belongs to Sky.
+    EXPECT_EQ(KeyList(file, "Sky"), "A=1,B=2");
+    EXPECT_EQ(KeyList(file, "Next"), "C=3");
+}
+
+TEST(Parser, AHashLineEndsTheKeyBlock) {
+    ConfigHost h;
+    IniFile file("directive_ends_block.ini", 0, 0);
+    EXPECT_EQ(KeyList(file, "Sky"), "A=1");
+    EXPECT_EQ(KeyList(file, "Sun"), "C=3");
+    EXPECT_EQ(file.GetInt("Sky", "B", -1), -1);
+}
+
+TEST(Parser, IncludesLoadAfterTheIncludingFileDepthFirstInDirectiveOrder) {
+    ConfigHost h;
+    IniFile file("include_main.ini", 0, 0);
+    const std::vector<std::string> opened = {".\\include_main.ini", "sub.ini", "sub dir.ini", "deep.ini", "nested.ini"};
+    EXPECT_EQ(OpenedNames(h.host), opened);
+    EXPECT_EQ(SectionNames(file), "Main,Main2,Sub,SubDir,Deep,Nested");
+    // B=2 follows the directives, which ended Main's key block; sub.ini's
+    // [Main] is a duplicate of the including file's.
+    EXPECT_EQ(KeyList(file, "Main"), "A=1");
+    char from[32];
+    file.GetString("SubDir", "From", "", from, sizeof from, 0);
+    EXPECT_STREQ(from, "sub dir");
+    EXPECT_TRUE(h.host.Logged("Deleting duplicate section Main from .\\include_main.ini..."));
+    EXPECT_EQ(h.host.files.OpenHandles(), 0);
+    // Each file is closed before the next one is opened.
+    const auto sequence = h.host.log.Sequence("FMG.");
+    for (size_t i = 0; i + 1 < sequence.size(); ++i) {
+        if (sequence[i] == "FMG.Open") {
+            EXPECT_NE(sequence[i + 1], "FMG.Open");
+        }
+    }
+}
+
+TEST(Parser, AFileThatStartsWithALineBreakYieldsNothing) {
+    ConfigHost h;
+    IniFile file("leading_linebreak.ini", 0, 0);
+    EXPECT_EQ(file.sections.count, 0);
+    EXPECT_EQ(file.GetInt("Sky", "A", 7), 7);
+    // Its text still occupies the buffer: 11 bytes and a terminator.
+    EXPECT_EQ(file.text.end - file.text.base, 12);
+    EXPECT_EQ(file.Load("leading_linebreak.ini"), 0);
+    EXPECT_EQ(file.Load("basic.ini"), 1);
+    EXPECT_EQ(file.GetInt("Sky", "SkyPanelCount", 0), 4);
+}
+
+TEST(Parser, AMissingFileOrIncludeIsSkipped) {
+    ConfigHost h;
+    IniFile file("missing_include.ini", 0, 0);
+    EXPECT_EQ(SectionNames(file), "Main,Sub");
+    EXPECT_EQ(h.host.log.Count("FMG.Open"), 3);
+    EXPECT_EQ(h.host.log.Count("FMG.Close"), 2);
+    EXPECT_EQ(file.Load("no_such_file.ini"), 0);
+    IniFile missing("no_such_file", 0, 0);
+    EXPECT_EQ(missing.sections.count, 0);
+    EXPECT_EQ(missing.GetInt("Main", "A", 3), 3);
+}
+
+TEST(Parser, AnIncludeCycleStopsWhenTheBufferIsFull) {
+    ConfigHost h;
+    h.host.log.enabled = false;
+    {
+        IniFile file("self_include.ini", 0, 0);
+        // The file is read again and again, each copy's [Self] a duplicate,
+        // until it no longer fits.
+        EXPECT_EQ(file.sections.count, 1);
+        EXPECT_EQ(file.GetInt("Self", "A", 0), 1);
+        EXPECT_LT(file.text.FreeSpace(), 64u);
+        EXPECT_GT(h.host.files.opens, 5000);
+        EXPECT_EQ(h.host.files.OpenHandles(), 0);
+    }
+    EXPECT_EQ(h.LeakedBlocks(), 0u);
+}
+
+} // namespace
+} // namespace envsys
