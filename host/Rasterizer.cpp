@@ -30,6 +30,10 @@ int Address(int i, int n, bool tile, bool mirror) {
     return i < 0 ? 0 : (i >= n ? n - 1 : i);
 }
 
+// Screen coordinates far beyond any frame (or not numbers at all) come only
+// from bad input; such a primitive is dropped before any integer conversion.
+bool Usable(float x) { return std::isfinite(x) && std::fabs(x) < 1e8f; }
+
 float EdgeFunction(float ax, float ay, float bx, float by, float px, float py) {
     return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
 }
@@ -213,6 +217,8 @@ void FrameBuffer::Shade(const RasterState& st, float r, float g, float b, float 
 
 bool FrameBuffer::FillTriangle(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1,
                                const RasterVertex& v2) {
+    for (const RasterVertex* v : {&v0, &v1, &v2})
+        if (!Usable(v->sx) || !Usable(v->sy) || !Usable(v->invDepth)) return false;
     float area = EdgeFunction(v0.sx, v0.sy, v1.sx, v1.sy, v2.sx, v2.sy);
     if (!(std::fabs(area) > 1e-12f) || !std::isfinite(area)) return false;
     // With y down the screen, a positive area is a clockwise triangle.
@@ -285,6 +291,7 @@ bool FrameBuffer::FillTriangle(const RasterState& st, const RasterVertex& v0, co
 }
 
 void FrameBuffer::Splat(const RasterState& st, float cx, float cy, float area, const float* rgba) {
+    if (!Usable(cx) || !Usable(cy) || !Usable(area)) return;
     float src[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
     float energy = area;
     if (st.texture != nullptr) {
@@ -312,6 +319,8 @@ void FrameBuffer::Splat(const RasterState& st, float cx, float cy, float area, c
 }
 
 void FrameBuffer::Line(float x0, float y0, float d0, float x1, float y1, float d1, const float* rgba) {
+    for (float v : {x0, y0, d0, x1, y1, d1})
+        if (!Usable(v)) return;
     const float dx = x1 - x0, dy = y1 - y0;
     const int steps = static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy))));
     if (steps > 4 * (width_ + height_)) return;

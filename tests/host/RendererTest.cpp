@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "host/Camera.h"
 #include "host/HostFiles.h"
@@ -246,6 +247,22 @@ TEST_F(RendererTest, BadInputDrawsNothingAndKeepsRunning) {
     const float at[3] = {0, 10, 0};
     mesh->DrawAt(at);
     mesh->DrawAt(nullptr);
+    // Quads with coordinates that are not numbers, or far off any screen.
+    const float nan = std::nanf("");
+    const Vertex wild[8] = {{nan, 1, 0, 1, 0, 0, 1, 0, 0},     {0, 1, nan, 1, 0, 0, 1, 0, 0},
+                            {nan, 1, nan, 1, 0, 0, 1, 0, 0},   {1, 1, 1, 1, 0, 0, 1, 0, 0},
+                            {-3e9f, 1, 0, 1, 0, 0, 1, 0, 0},   {-3e9f, 1, 3e9f, 1, 0, 0, 1, 0, 0},
+                            {3e9f, 1, 3e9f, 1, 0, 0, 1, 0, 0}, {3e9f, 1, 0, 1, 0, 0, 1, 0, 0}};
+    gfx.DrawQuads(2, wild);
+    const Vertex speck[4] = {{nan, 1, nan, 1, 0, 0, 1, 0, 0},
+                             {nan, 1, nan, 1, 0, 0, 1, 0, 0},
+                             {nan, 1, nan, 1, 0, 0, 1, 0, 0},
+                             {nan, 1, nan, 1, 0, 0, 1, 0, 0}};
+    gfx.DrawQuads(1, speck);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float red[4] = {1, 0, 0, 1};
+    gfx.DrawStreak({0, 5, 0}, {inf, 5, nan}, red);
+    EXPECT_EQ(PixelAt(gfx.Image(), 32, 24).r, 0);
     EXPECT_EQ(gfx.CreateMesh(-1, 3, 4), nullptr);
     EXPECT_EQ(gfx.LoadMaterialRecord(nullptr, nullptr, "x"), 0);
     MaterialRecord m;
