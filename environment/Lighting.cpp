@@ -92,8 +92,10 @@ void EnvironmentSystem::SetWeather(const WeatherParams* params) {
 
 void EnvironmentSystem::Update(float elapsedSeconds) {
     // A NaN or infinite frame time would stop the schedule for good (and
-    // cannot be cut to whole seconds), so such a frame counts as no time.
-    if (std::isfinite(elapsedSeconds)) timeSinceRecompute += elapsedSeconds;
+    // cannot be cut to whole seconds), so such a frame counts as no time,
+    // for the clock and for the components alike.
+    const float dt = std::isfinite(elapsedSeconds) ? elapsedSeconds : 0.0f;
+    timeSinceRecompute += dt;
 
     GraphicsService* gfx = Gfx();
     ViewerService* vmg = Vmg();
@@ -132,9 +134,9 @@ void EnvironmentSystem::Update(float elapsedSeconds) {
         if (marked != 0)
             starField.UpdateAll();
         else
-            starField.Update(elapsedSeconds);
+            starField.Update(dt);
     }
-    wind.Update(elapsedSeconds);
+    wind.Update(dt);
 
     if (gfx != nullptr) {
         gfx->SetFogRange(fogStart, fogEnd);
