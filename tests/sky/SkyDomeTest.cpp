@@ -273,6 +273,17 @@ TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
     dome.DrawLower();
     EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 0);
     EXPECT_EQ(host.log.Count("GFX.LoadTexture"), 0);
+
+    // Without direction tables (MEM refuses them) the glow is left out, nothing else.
+    host.gfx.meshDataIsNull = false;
+    host.mem.FailAt(1, true);
+    dome.BuildDome();
+    for (int p = 0; p < 8; ++p)
+        EXPECT_EQ(dome.vertexDirections[p], nullptr);
+    Set3(g_environmentSystem.current.skyColor, 0.2f, 0.4f, 0.8f);
+    Set3(g_frame.sunVector, 0.0f, 1.0f, 0.0f);
+    dome.UpdateColors();
+    EXPECT_FLOAT_EQ(host.gfx.meshes[24]->vertices[0].b, 0.8f);
 }
 
 TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) {

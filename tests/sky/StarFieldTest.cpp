@@ -106,6 +106,11 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     stars.LoadStarData("missing.dat");
     stars.LoadStarData(nullptr);
     EXPECT_EQ(stars.stars.count, 3);
+    // A refused block leaves no stars, with the block array's message.
+    host.mem.FailAt(1);
+    EXPECT_EQ(Load(StarFile(2, "OB")), 0);
+    EXPECT_TRUE(host.Logged("Unable to allocate block memory of size 2!"));
+    EXPECT_EQ(Load(StarFile(3, "OBA")), 3);
     EXPECT_FLOAT_EQ(stars.stars.Records()[2].rightAscension, 20.5f);
 }
 
