@@ -43,7 +43,6 @@ namespace {
 unsigned int AsciiLower(unsigned int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 } // namespace
 
-char* MbsInc(const char* p) { return const_cast<char*>(p[0] != '\0' ? p + 1 : p); }
 char* MbsChr(const char* s, unsigned int c) { return const_cast<char*>(std::strchr(s, static_cast<int>(c))); }
 char* MbsRChr(const char* s, unsigned int c) { return const_cast<char*>(std::strrchr(s, static_cast<int>(c))); }
 char* MbsPBrk(const char* s, const char* set) { return const_cast<char*>(std::strpbrk(s, set)); }
@@ -61,11 +60,6 @@ int MbsICmp(const char* a, const char* b) {
 char* MbsNBCpy(char* dst, const char* src, size_t n) { return std::strncpy(dst, src, n); }
 char* MbsNBCat(char* dst, const char* src, size_t n) { return std::strncat(dst, src, n); }
 int MbsNBCmp(const char* a, const char* b, size_t n) { return std::strncmp(a, b, n); }
-int IsMbcSpace(unsigned int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-int IsMbcLower(unsigned int c) { return c >= 'a' && c <= 'z'; }
-int IsMbcUpper(unsigned int c) { return c >= 'A' && c <= 'Z'; }
-unsigned int MbcToUpper(unsigned int c) { return IsMbcLower(c) ? c - ('a' - 'A') : c; }
-unsigned int MbcToLower(unsigned int c) { return AsciiLower(c); }
 
 #endif
 

@@ -27,4 +27,15 @@ int IsMbcUpper(unsigned int c);
 unsigned int MbcToUpper(unsigned int c);
 unsigned int MbcToLower(unsigned int c);
 
+#if !defined(_WIN32)
+// The single-byte layer is small enough to inline: trimming and line
+// splitting step through every character of a document with it.
+inline char* MbsInc(const char* p) { return const_cast<char*>(p[0] != '\0' ? p + 1 : p); }
+inline int IsMbcSpace(unsigned int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline int IsMbcLower(unsigned int c) { return c >= 'a' && c <= 'z'; }
+inline int IsMbcUpper(unsigned int c) { return c >= 'A' && c <= 'Z'; }
+inline unsigned int MbcToUpper(unsigned int c) { return IsMbcLower(c) ? c - ('a' - 'A') : c; }
+inline unsigned int MbcToLower(unsigned int c) { return IsMbcUpper(c) ? c + ('a' - 'A') : c; }
+#endif
+
 } // namespace envsys
