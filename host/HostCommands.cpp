@@ -144,19 +144,24 @@ const char* WeatherName(int level) {
 } // namespace
 
 bool ParseDate(const std::string& text, SceneSpec* scene) {
-    int y, m, d;
-    char tail;
-    if (std::sscanf(text.c_str(), "%d-%d-%d%c", &y, &m, &d, &tail) != 3) return false;
+    int y, m, d, used = 0;
+    // %n tells how far the pattern reached: anything after the day is refused.
+    if (std::sscanf(text.c_str(), "%d-%d-%d%n", &y, &m, &d, &used) != 3 || used != static_cast<int>(text.size()))
+        return false;
     if (m < 1 || m > 12 || d < 1 || d > 31) return false;
     scene->year = y, scene->month = m, scene->day = d;
     return true;
 }
 
 bool ParseTime(const std::string& text, SceneSpec* scene) {
-    int h = 0, m = 0, s = 0;
-    char tail;
-    const int n = std::sscanf(text.c_str(), "%d:%d:%d%c", &h, &m, &s, &tail);
-    if (n != 2 && n != 3) return false;
+    int h = 0, m = 0, s = 0, used = 0;
+    const int size = static_cast<int>(text.size());
+    const bool full = std::sscanf(text.c_str(), "%d:%d:%d%n", &h, &m, &s, &used) == 3 && used == size;
+    if (!full) {
+        s = 0;
+        used = 0;
+        if (std::sscanf(text.c_str(), "%d:%d%n", &h, &m, &used) != 2 || used != size) return false;
+    }
     if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59) return false;
     scene->hour = h, scene->minute = m, scene->second = s;
     return true;

@@ -57,8 +57,9 @@ uint32_t Hash(int32_t x, int32_t y) {
 }
 
 // The host's ground: fields of a few crop colours, fading to their mean
-// where a pixel covers many fields.
-void GroundAlbedo(float x, float y, float footprint, float* rgb) {
+// where a pixel covers many fields, and here and there a round pond. The
+// result is the field colour and how much of the pixel is water.
+float GroundAlbedo(float x, float y, float footprint, float* rgb) {
     static const float kFields[4][3] = {
         {0.16f, 0.25f, 0.10f}, {0.22f, 0.30f, 0.12f}, {0.32f, 0.29f, 0.16f}, {0.19f, 0.21f, 0.11f}};
     static const float kMean[3] = {0.22f, 0.26f, 0.12f};
@@ -73,6 +74,11 @@ void GroundAlbedo(float x, float y, float footprint, float* rgb) {
     const float blend = std::min(1.0f, footprint / 40.0f);
     for (int i = 0; i < 3; ++i)
         rgb[i] = c[i] * shade + (kMean[i] - c[i] * shade) * blend;
+    // One field in thirteen holds a pond.
+    if ((h >> 3) % 13 != 0) return 0.0f;
+    const float dx = fx - cx - 0.5f, dy = fy - cy - 0.5f;
+    const float edge = 0.3f - std::sqrt(dx * dx + dy * dy);
+    return edge <= 0 ? 0.0f : std::min(1.0f, edge * 40.0f) * (1.0f - blend);
 }
 
 } // namespace
@@ -561,17 +567,38 @@ void SoftwareRenderer::DrawGround() {
             if (t > depth) continue;
             const float distance = t * std::sqrt(Dot(ray, ray));
             float albedo[3];
-            GroundAlbedo((ox + ray.x * t) * groundScale, (oy + ray.y * t) * groundScale,
-                         distance / (f * std::max(0.05f, -ray.z)) * groundScale, albedo);
+            const float water = GroundAlbedo((ox + ray.x * t) * groundScale, (oy + ray.y * t) * groundScale,
+                                             distance / (f * std::max(0.05f, -ray.z)) * groundScale, albedo);
+            float mirror[3] = {0, 0, 0};
+            if (water > 0) Reflect(-ray.z / std::sqrt(Dot(ray, ray)), mirror);
             const float k = FogAmount(distance);
             float* c = frame_.Color(x, y);
             for (int i = 0; i < 3; ++i) {
-                const float lit = std::min(1.0f, albedo[i] * light[i]);
+                float lit = std::min(1.0f, albedo[i] * light[i]);
+                lit += (mirror[i] - lit) * water;
                 c[i] = lit + (fog[i] - lit) * k;
             }
             depth = t;
         }
     }
+}
+
+// Still water mirrors the sky: the sharp reflection map of the row the
+// plug-in selected for the light level, at the reflected ray's elevation
+// (the map's horizon is at half height), or the sky colour without maps.
+void SoftwareRenderer::Reflect(float sinElevation, float* rgb) const {
+    const Texture* map = reflectionHandles.empty() ? nullptr : TextureOf(reflectionHandles[0]);
+    if (map == nullptr) {
+        for (int i = 0; i < 3; ++i)
+            rgb[i] = sky[i] * 0.8f;
+        return;
+    }
+    float texel[4];
+    map->Sample(0.5f, 0.5f * (1.0f - sinElevation), 0, texel);
+    // Half the map, half the colour of the air at the horizon, so that
+    // ponds take on the dusk as well as the light level.
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = texel[i] * 0.5f + fog[i] * 0.4f;
 }
 
 void SoftwareRenderer::DrawSceneMeshes() {

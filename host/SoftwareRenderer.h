@@ -173,6 +173,7 @@ private:
     void DrawMesh(RenderMesh& mesh, const envsys::MaterialRecord* material, const float* offset);
     RasterState StateFor(const envsys::MaterialRecord* material) const;
     void LoadStageTextures(envsys::MaterialRecord* record);
+    void Reflect(float sinElevation, float* rgb) const;
 
     Camera& camera_;
     HostFiles& files_;

@@ -99,9 +99,13 @@ TEST_F(EndToEnd, StarsShineAtMidnightAndNotAtNoon) {
     MeanColour(night, 0, 0, 640, 200, dark);
     EXPECT_LT(Luminance(dark), 20);
     EXPECT_GT(BrightSpecks(night, 0, 200, 10), 30);
+    // Four reflection rows by light level: the darkest at night.
+    EXPECT_EQ(session.gfx.reflectionRow, 3);
+    EXPECT_EQ(session.gfx.reflectionHandles.size(), 2u);
     scene.hour = 12;
     const PngImage day = RenderScene(session, scene);
     EXPECT_EQ(BrightSpecks(day, 0, 200, 10), 0);
+    EXPECT_EQ(session.gfx.reflectionRow, 0);
 }
 
 TEST_F(EndToEnd, OvercastBelowTheLayerIsGrey) {
