@@ -204,6 +204,15 @@ int EnvChecker::Check(const std::string& fileName) {
             envsys::IniFile doc(fileName.c_str(), 0, 0);
             CrossCheck(&doc);
             CheckSections();
+            // The lists the loaders count must come out the same as well.
+            if (doc.CountSections("LensFlare%03d") != lensFlareCount_ ||
+                doc.CountKeys("BaseWindSection", "WindChange[%02d].ChangeTime") != windChangeCount_)
+                Add(Location{0, 0}, Severity::Error,
+                    "the configuration library counts " + std::to_string(doc.CountSections("LensFlare%03d")) +
+                        " lens flares and " +
+                        std::to_string(doc.CountKeys("BaseWindSection", "WindChange[%02d].ChangeTime")) +
+                        " wind changes, the checker " + std::to_string(lensFlareCount_) + " and " +
+                        std::to_string(windChangeCount_));
             CheckModel();
             CheckReferences();
             BuildDump(&doc);
