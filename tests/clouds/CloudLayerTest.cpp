@@ -352,5 +352,51 @@ TEST_F(CloudLayerTest, UnloadReleasesTheSystemsLayer) {
     EXPECT_EQ(systemLayer.topTexture, nullptr);
 }
 
+TEST_F(CloudLayerTest, ThroughTheSystemOvercastIsDrawnFromBelowAndFramesAllocateNothing) {
+    ENVSYS_REQUIRE_CONFIG(host);
+    host.LoadText(std::string(kLayerFile) +
+                  "[BaseWindSection]\nBaseWindSpeed=4\n"
+                  "WindChange[01].ChangeTime=0.5\nWindChange[01].ChangeChance=100\n"
+                  "WindChange[01].SpeedRate=1\nWindChange[01].SpeedAmount=2\n"
+                  "WindChange[01].DirectionRate=10\nWindChange[01].DirectionAmount=20\n"
+                  "[Reflection]\nNumSunLightLevel=4\nNumReflectionLevel=2\nTextureNameFormat=r%d_%d.dds\n");
+    host.SetWeather(3, 1000.0f, 100.0f);
+    CloudLayer& systemLayer = g_environmentSystem.cloudLayer;
+    ASSERT_TRUE(systemLayer.IsBuilt());
+    auto* mesh = static_cast<TestMesh*>(systemLayer.mesh);
+
+    // Every draw of random(1) is 0.25: direction target (2 * 0.25 - 1) * 20 = -10.
+    host.random.fallback = 0.25f;
+    host.viewer.position[0] = 2500;
+    host.viewer.position[1] = -2500;
+    host.viewer.position[2] = 200;
+    const int allocations = host.mem.allocations;
+    for (int i = 0; i < 200; ++i)
+        host.Frame(0.1f);
+    EXPECT_EQ(host.mem.allocations, allocations);
+
+    ASSERT_EQ(mesh->drawsRelative.size(), 200u);
+    EXPECT_FLOAT_EQ(mesh->drawsRelative.back()[0], -500.0f);
+    EXPECT_FLOAT_EQ(mesh->drawsRelative.back()[1], 500.0f);
+    EXPECT_FLOAT_EQ(mesh->drawsRelative.back()[2], 800.0f);
+    EXPECT_EQ(mesh->drawMaterials.back(), &systemLayer.bottomMaterial);
+    // Every light state is 0 in this file: darkest row, handed over once.
+    EXPECT_EQ(host.log.Count("GFX.SetReflectionMaps"), 1);
+    EXPECT_EQ(host.log.Last("GFX.SetReflectionMaps")->numbers[0], 3);
+    // Gust scale 0: the speed stays 4 while the direction settles at 350.
+    float vector[3];
+    host.env()->GetWindVector(vector, 0);
+    EXPECT_NEAR(std::hypot(vector[0], vector[1]), 4.0f, 1e-5f);
+    EXPECT_NEAR(host.env()->GetWindDirection(), 350.0f * 0.017453292f, 1e-5f);
+
+    host.env()->Unload();
+    EXPECT_FALSE(systemLayer.IsBuilt());
+    EXPECT_TRUE(mesh->released);
+    for (const auto& texture : host.gfx.textures) {
+        EXPECT_NE(texture.second.rfind("ovc_", 0), 0u) << texture.second;
+        EXPECT_NE(texture.second.rfind("r", 0), 0u) << texture.second;
+    }
+}
+
 } // namespace
 } // namespace envsys
