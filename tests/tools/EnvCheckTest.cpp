@@ -265,6 +265,12 @@ TEST(EnvCheck, PatternRules) {
     EXPECT_EQ(AnalysePattern("%*d", 2, &why), -1);
     EXPECT_EQ(AnalysePattern("%n", 2, &why), -1);
     EXPECT_EQ(AnalysePattern("tail%", 1, &why), -1);
+    // Padding beyond a name buffer and combinations printf leaves undefined.
+    EXPECT_EQ(AnalysePattern("%260d", 1, &why), -1);
+    EXPECT_EQ(why, "a width above 259 is not accepted");
+    EXPECT_EQ(AnalysePattern("%259d", 1, &why), 1);
+    EXPECT_EQ(AnalysePattern("%#d", 1, &why), -1);
+    EXPECT_EQ(AnalysePattern("%05c", 1, &why), -1);
 }
 
 TEST(EnvCheck, ToolFilesResolveSystemPathsWithoutRegardToCase) {

@@ -1,6 +1,7 @@
 #include "tools/envcheck/EnvChecker.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,12 @@ std::string Trim(const std::string& s) {
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
+// atol as the system's 32-bit runtime has it: out-of-range values saturate.
+int32_t Atol32(const std::string& s) {
+    const long long v = std::strtoll(s.c_str(), nullptr, 10);
+    return static_cast<int32_t>(std::max<long long>(INT32_MIN, std::min<long long>(INT32_MAX, v)));
+}
+
 std::string Number(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", v);
@@ -38,20 +45,15 @@ std::string Format(const char* pattern, int a) {
     return buf;
 }
 
-// Formats a pattern that AnalysePattern accepted: integer conversions only.
-std::string FormatName(const std::string& pattern, const std::vector<int>& args) {
+// The name the system forms, or false when it rejects the pattern.
+bool FormatName(const std::string& pattern, const std::vector<int>& args, std::string* name) {
     char buf[envsys::kNameBufferSize];
     const int a = args.size() > 0 ? args[0] : 0;
     const int b = args.size() > 1 ? args[1] : 0;
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#endif
-    std::snprintf(buf, sizeof buf, pattern.c_str(), a, b);
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-    return buf;
+    const bool ok =
+        envsys::FormatIntegerPattern(buf, sizeof buf, pattern.c_str(), static_cast<int32_t>(args.size()), a, b);
+    *name = buf;
+    return ok;
 }
 
 // A component of a colour or vector as strtod reads it, with what is wrong.
@@ -97,19 +99,33 @@ bool ParseIndexed(const std::string& name, const std::string& prefix, const char
 } // namespace
 
 int AnalysePattern(const std::string& pattern, int argCount, std::string* problem) {
+    // Widths and precisions above a name buffer's size are refused, so that
+    // no conversion asks for more padding than a name can hold.
+    const int kMaxField = envsys::kNameBufferSize - 1;
     int conversions = 0;
     for (size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] != '%') continue;
+        const size_t start = i;
         ++i;
         if (i < pattern.size() && pattern[i] == '%') continue;
-        while (i < pattern.size() && std::strchr("-+ #0", pattern[i]) != nullptr)
+        bool alternate = false, zeroPad = false, precision = false;
+        for (; i < pattern.size() && std::strchr("-+ #0", pattern[i]) != nullptr; ++i) {
+            alternate = alternate || pattern[i] == '#';
+            zeroPad = zeroPad || pattern[i] == '0';
+        }
+        for (int field = 0; field < 2; ++field) {
+            long value = 0;
+            for (; i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])); ++i) {
+                value = std::min<long>(value * 10 + (pattern[i] - '0'), 1000000);
+            }
+            if (value > kMaxField) {
+                *problem = std::string(field == 0 ? "a width" : "a precision") + " above " + std::to_string(kMaxField) +
+                           " is not accepted";
+                return -1;
+            }
+            if (field == 1 || i >= pattern.size() || pattern[i] != '.') break;
+            precision = true;
             ++i;
-        while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
-            ++i;
-        if (i < pattern.size() && pattern[i] == '.') {
-            ++i;
-            while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
-                ++i;
         }
         if (i >= pattern.size()) {
             *problem = "it ends in an unfinished conversion";
@@ -124,8 +140,20 @@ int AnalysePattern(const std::string& pattern, int argCount, std::string* proble
             *problem = std::string("the length modifier '") + c + "' is not accepted";
             return -1;
         }
-        if (std::strchr("diuxXoc", c) == nullptr) {
+        if (c == '\0' || std::strchr("diuxXoc", c) == nullptr) {
             *problem = std::string("%") + c + " is not an integer conversion";
+            return -1;
+        }
+        if (alternate && std::strchr("xXo", c) == nullptr) {
+            *problem = std::string("the flag '#' is not accepted with %") + c;
+            return -1;
+        }
+        if (c == 'c' && (precision || zeroPad)) {
+            *problem = "%c takes neither a precision nor the flag '0'";
+            return -1;
+        }
+        if (i + 1 - start > 15) {
+            *problem = "a conversion longer than 15 characters is not accepted";
             return -1;
         }
         ++conversions;
@@ -156,7 +184,7 @@ float EnvChecker::FloatOf(const std::string& section, const std::string& key, fl
 long EnvChecker::IntOf(const std::string& section, const std::string& key, long def) const {
     const ScannedKey* k = scanner_.FindKey(section, key);
     if (k == nullptr) return def;
-    return std::atol(k->value.c_str());
+    return Atol32(k->value);
 }
 
 std::string EnvChecker::TextOf(const std::string& section, const std::string& key) const {
@@ -257,7 +285,7 @@ void EnvChecker::CrossCheck(envsys::IniFile* doc) {
                 problem = "does not find the key";
             } else if ((key->value != nullptr) != k.hasValue || (key->value != nullptr && k.value != key->value)) {
                 problem = "reads the value " + (key->value != nullptr ? Quoted(key->value) : "(none)");
-            } else if (key->integerValue != static_cast<int32_t>(std::atol(k.value.c_str())) ||
+            } else if (key->integerValue != Atol32(k.value) ||
                        !(key->floatValue == static_cast<float>(std::strtod(k.value.c_str(), nullptr)) ||
                          (std::isnan(key->floatValue) && std::isnan(std::strtod(k.value.c_str(), nullptr))))) {
                 problem = "reads the numbers " + std::to_string(key->integerValue) + " and " + Number(key->floatValue);
@@ -309,9 +337,12 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
     case KeyType::Int: {
         const char* begin = v.c_str();
         char* end = nullptr;
-        const long n = std::strtol(begin, &end, 10);
+        const long long wide = std::strtoll(begin, &end, 10);
+        const int32_t n = Atol32(v);
         if (end == begin) {
             warn(Quoted(v) + " is not a whole number: it reads as 0");
+        } else if (wide != n) {
+            warn(Quoted(v) + " is outside the 32-bit range: it reads as " + std::to_string(n));
         } else if (*end != '\0') {
             char* fend = nullptr;
             std::strtod(begin, &fend);
@@ -379,7 +410,18 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
     }
     case KeyType::Pattern: {
         std::string problem;
-        const int conversions = AnalysePattern(v, spec.patternArgs, &problem);
+        int conversions = AnalysePattern(v, spec.patternArgs, &problem);
+        // The library decides; the analysis gives the reason.
+        std::string name;
+        const std::vector<int> probe(static_cast<size_t>(spec.patternArgs), 1);
+        if (!FormatName(v, probe, &name) && conversions >= 0) {
+            conversions = -1;
+            problem = "the configuration library refuses it";
+        } else if (conversions < 0 && FormatName(v, probe, &name)) {
+            conversions = 0;
+            for (size_t i = 0; i + 1 < v.size(); ++i)
+                if (v[i] == '%') conversions += v[i + 1] == '%' ? (++i, 0) : 1;
+        }
         if (conversions < 0) {
             Add(key.at, Severity::Error,
                 what + ": the system rejects the pattern " + Quoted(v) + " (" + problem + "): no name is formed");
@@ -681,12 +723,11 @@ void EnvChecker::CheckModel() {
 void EnvChecker::CheckTextures(const ScannedKey* key, const std::string& owner,
                                const std::vector<std::vector<int>>& args, int nameLimit) {
     if (key == nullptr || key->value.empty() || args.empty()) return;
-    std::string problem;
-    if (AnalysePattern(key->value, static_cast<int>(args.front().size()), &problem) < 0) return;
     std::vector<std::string> missing;
     bool cut = false;
     for (const std::vector<int>& a : args) {
-        std::string name = FormatName(key->value, a);
+        std::string name;
+        if (!FormatName(key->value, a, &name)) return;
         if (static_cast<int>(name.size()) > nameLimit) {
             name.resize(static_cast<size_t>(nameLimit));
             cut = true;
