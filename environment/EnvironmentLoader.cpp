@@ -20,8 +20,9 @@ float ReadFloat(IniFile& file, const char* section, const char* key, float defau
     return std::isfinite(v) ? v : defaultValue;
 }
 
-// A colour keeps its previous value when the key is missing or malformed,
-// and also when one of its parts is NaN.
+// A colour keeps its previous value when the key is missing or malformed.
+// The reader clamps every part to 0..1; should one still come back NaN, the
+// colour is kept as well.
 void ReadColor(IniFile& file, const char* section, const char* key, float* color) {
     float read[3] = {color[0], color[1], color[2]};
     if (GetColor(read, &file, section, key) == 0) return;
