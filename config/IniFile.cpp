@@ -64,9 +64,48 @@ int SplitAtCommas(char* text, char** parts, int maxParts) {
     return commas;
 }
 
+// The state a search that found nothing leaves.
+void ForgetCursor(PointerList* list) {
+    list->cursor = nullptr;
+    list->cursorIndex = -1;
+}
+
 float PartValue(const char* part) { return static_cast<float>(std::strtod(part, nullptr)); }
 
 } // namespace
+
+// Remembers the names a list holds as bits of a hash of their ASCII bytes,
+// letters folded to one case, so that the parser knows most new names are
+// new without comparing them with every earlier name of the list. Names
+// equal without regard to case have equal hashes; a set bit only means
+// "maybe", and then the list is searched as usual. Names with bytes of 0x80
+// and above are always searched, since the code page decides their case.
+struct NameFilter {
+    static constexpr uint32_t kBits = 4096;
+    uint32_t words[kBits / 32];
+
+    void Clear() { std::memset(words, 0, sizeof words); }
+
+    // False when the name holds a byte of 0x80 or above.
+    static bool Hash(const char* name, uint32_t* hash) {
+        uint32_t h = 2166136261u; // FNV-1a
+        for (const auto* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
+            if (*p >= 0x80) return false;
+            const unsigned char c = *p >= 'A' && *p <= 'Z' ? static_cast<unsigned char>(*p + 32) : *p;
+            h = (h ^ c) * 16777619u;
+        }
+        *hash = h % kBits;
+        return true;
+    }
+    void Add(const char* name) {
+        uint32_t h;
+        if (name != nullptr && Hash(name, &h)) words[h / 32] |= 1u << (h % 32);
+    }
+    bool MayContain(const char* name) const {
+        uint32_t h;
+        return !Hash(name, &h) || (words[h / 32] & (1u << (h % 32))) != 0;
+    }
+};
 
 IniFile::IniFile(const char* name, int32_t recordDefaultsFlag, int32_t deferLoad) {
     sections.Init();
@@ -102,9 +141,13 @@ IniFile::~IniFile() {
 // --- Parser --------------------------------------------------------------------
 
 int32_t IniFile::Load(const char* name) {
+    NameFilter sectionNames;
+    sectionNames.Clear();
+    for (const ListNode* node = sections.head; node != nullptr; node = node->next)
+        sectionNames.Add(static_cast<const IniSection*>(node->data)->name);
     PointerList pending;
     pending.Init();
-    const int32_t result = ParseFile(name, &pending);
+    const int32_t result = ParseFile(name, &pending, &sectionNames);
     // Included files are loaded depth first in directive order, as if each
     // were loaded at the end of the file that names it. The pending names
     // are kept in one list instead of on the call stack, so a file that
@@ -115,14 +158,14 @@ int32_t IniFile::Load(const char* name) {
         pending.ResetCursor();
         const char* includeName = static_cast<const char*>(pending.CurrentData());
         pending.RemoveCurrent();
-        ParseFile(includeName, &included);
+        ParseFile(includeName, &included, &sectionNames);
         pending.MoveToFront(&included);
     }
     pending.Clear();
     return result;
 }
 
-int32_t IniFile::ParseFile(const char* name, PointerList* includes) {
+int32_t IniFile::ParseFile(const char* name, PointerList* includes, NameFilter* sectionNames) {
     FileService* fmg = g_plugin.fmg;
     if (fmg == nullptr || StrIsEmpty(name)) return 0;
     const int32_t handle = fmg->Open(name, 0);
@@ -150,7 +193,7 @@ int32_t IniFile::ParseFile(const char* name, PointerList* includes) {
             p = lineBreak + 1;
         }
         if (text.SeekTo(start)) {
-            ParseLines(includes);
+            ParseLines(includes, sectionNames);
             result = 1;
         }
     }
@@ -158,7 +201,7 @@ int32_t IniFile::ParseFile(const char* name, PointerList* includes) {
     return result;
 }
 
-void IniFile::ParseLines(PointerList* includes) {
+void IniFile::ParseLines(PointerList* includes, NameFilter* sectionNames) {
     while (text.HasMore()) {
         char* line = text.Current();
         text.Next();
@@ -167,7 +210,7 @@ void IniFile::ParseLines(PointerList* includes) {
         if (line[0] == '#')
             ParseDirective(line, includes);
         else if (line[0] == '[')
-            ParseHeader(line);
+            ParseHeader(line, sectionNames);
     }
 }
 
@@ -196,13 +239,19 @@ void IniFile::ParseDirective(char* line, PointerList* includes) {
     if (*includeName != '\0') includes->Append(includeName);
 }
 
-void IniFile::ParseHeader(char* line) {
+void IniFile::ParseHeader(char* line, NameFilter* sectionNames) {
     char* name = line + 1;
     const size_t length = std::strlen(name);
     if (length > 0 && name[length - 1] == ']') name[length - 1] = '\0';
-    if (sections.count > 0 && !StrIsEmpty(name) && sections.FindByName(name)) {
-        LogMessage("Deleting duplicate section %s from %s...", name, fileName);
-        return;
+    // A name the filter has never seen is new: the search would miss, which
+    // leaves no cursor, as skipping it does.
+    if (sections.count > 0 && !StrIsEmpty(name)) {
+        if (!sectionNames->MayContain(name)) {
+            ForgetCursor(&sections);
+        } else if (sections.FindByName(name)) {
+            LogMessage("Deleting duplicate section %s from %s...", name, fileName);
+            return;
+        }
     }
     auto* section = static_cast<IniSection*>(MemAllocOrHeap(sizeof(IniSection)));
     if (section == nullptr) return;
@@ -213,10 +262,14 @@ void IniFile::ParseHeader(char* line) {
         LogMessage("Unable to append section %s to the list, file %s!", name, fileName);
         FreeKeys(section);
         MemFree(section);
+        return;
     }
+    sectionNames->Add(name);
 }
 
 void IniFile::ReadKeyBlock(IniSection* section) {
+    NameFilter keyNames;
+    keyNames.Clear();
     while (text.HasMore()) {
         char* line = text.Current();
         if (line[0] == '[' || line[0] == '#') return;
@@ -239,11 +292,19 @@ void IniFile::ReadKeyBlock(IniSection* section) {
             key->floatValue = ParseFloat(value);
             key->value = StrTrim(value);
         }
-        if ((section->keys.count > 0 && !StrIsEmpty(key->name) && section->keys.FindByName(key->name)) ||
-            !section->keys.Append(key)) {
+        bool duplicate = false;
+        if (section->keys.count > 0 && !StrIsEmpty(key->name)) {
+            if (!keyNames.MayContain(key->name))
+                ForgetCursor(&section->keys);
+            else
+                duplicate = section->keys.FindByName(key->name);
+        }
+        if (duplicate || !section->keys.Append(key)) {
             LogMessage("Deleting duplicate key %s from %s...", key->name, fileName);
             MemFree(key);
+            continue;
         }
+        keyNames.Add(key->name);
     }
 }
 

@@ -14,6 +14,8 @@ namespace envsys {
 constexpr uint32_t kDocumentTextCapacity = 0x40000;
 constexpr int kNameBufferSize = 260;
 
+struct NameFilter;
+
 enum ValueKind : uint32_t { kValueText = 0, kValueInteger = 1, kValueFloat = 2 };
 enum CaseMode : int32_t { kCaseAsStored = 0, kCaseUpper = 1, kCaseLower = 2 };
 
@@ -72,10 +74,10 @@ public:
     IniSection* FindSection(const char* section);
 
 private:
-    int32_t ParseFile(const char* name, PointerList* includes);
-    void ParseLines(PointerList* includes);
+    int32_t ParseFile(const char* name, PointerList* includes, NameFilter* sectionNames);
+    void ParseLines(PointerList* includes, NameFilter* sectionNames);
     void ParseDirective(char* line, PointerList* includes);
-    void ParseHeader(char* line);
+    void ParseHeader(char* line, NameFilter* sectionNames);
     void ReadKeyBlock(IniSection* section);
     // AddKey that also tells whether the record was taken into the section.
     bool AddKeyRecord(const char* sectionName, IniKey* key, bool* taken);

@@ -61,6 +61,37 @@ TEST(Parser, TheFirstSectionAndTheFirstKeyOfANameWin) {
     EXPECT_EQ(h.host.messages, expected);
 }
 
+TEST(Parser, DuplicatesAreFoundAmongManyNamesInAnyCaseAndCodePage) {
+    ConfigHost h;
+    // 400 sections of 40 keys, then every tenth section and key again in
+    // another case, and names with bytes above 0x7F twice.
+    std::string text;
+    for (int s = 0; s < 400; ++s) {
+        text += "[Section" + std::to_string(s) + "]\n";
+        for (int k = 0; k < 40; ++k)
+            text += "Key" + std::to_string(k) + "=" + std::to_string(s * 100 + k) + "\n";
+        for (int k = 0; k < 40; k += 10)
+            text += "KEY" + std::to_string(k) + "=-1\n";
+    }
+    for (int s = 0; s < 400; s += 10)
+        text += "[SECTION" + std::to_string(s) + "]\nKey0=-1\n";
+    text += "[\xDC" "ber]\nGr\xF6\xDF" "e=1\nGr\xF6\xDF" "e=2\n[\xDC" "ber]\nGr\xF6\xDF" "e=3\n";
+    h.host.files.Add("many.ini", text);
+    h.host.log.enabled = false;
+    IniFile file("many.ini", 0, 0);
+    EXPECT_EQ(file.sections.count, 401);
+    size_t keyDrops = 0, sectionDrops = 0;
+    for (const std::string& m : h.host.messages) {
+        keyDrops += m.rfind("Deleting duplicate key", 0) == 0;
+        sectionDrops += m.rfind("Deleting duplicate section", 0) == 0;
+    }
+    EXPECT_EQ(keyDrops, 400u * 4u + 1u);
+    EXPECT_EQ(sectionDrops, 40u + 1u);
+    EXPECT_EQ(file.GetInt("section390", "key30", 0), 39030);
+    EXPECT_EQ(file.FindSection("Section7")->keys.count, 40);
+    EXPECT_EQ(file.GetInt("\xDC" "ber", "Gr\xF6\xDF" "e", 0), 1);
+}
+
 TEST(Parser, HeadersAreRecognisedInTheFirstColumnOnly) {
     ConfigHost h;
     IniFile file("indented_header.ini", 0, 0);
