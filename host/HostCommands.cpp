@@ -71,6 +71,8 @@ void AddSceneOptions(CLI::App* app, SceneSpec& scene, std::string& date, std::st
     app->add_option("--fov", scene.fov, "Horizontal field of view in degrees")
         ->capture_default_str()
         ->check(CLI::Range(10.0f, 160.0f));
+    app->add_option("--speed", scene.speed, "Viewer speed along the view direction, units per second")
+        ->capture_default_str();
     app->add_option("--warmup", scene.warmup, "Seconds of model time run before a frame is drawn")
         ->capture_default_str();
 }
@@ -194,7 +196,14 @@ PngImage RenderScene(HostSession& session, const SceneSpec& scene) {
         if (std::fabs(sun[0]) + std::fabs(sun[1]) > 1e-4f)
             camera.headingDegrees = std::atan2(sun[0], sun[1]) / kDegrees;
     }
+    const Vec3 forward = camera.Forward();
+    camera.motion[0] = forward.x * scene.speed;
+    camera.motion[1] = forward.y * scene.speed;
+    camera.motion[2] = forward.z * scene.speed;
     const int warmupFrames = static_cast<int>(std::max(0.0f, scene.warmup) / kFrameSeconds);
+    // Start back along the motion, so that the drawn frame is where the scene asks.
+    for (int i = 0; i < 3; ++i)
+        camera.position[i] -= static_cast<double>(camera.motion[i]) * kFrameSeconds * (warmupFrames + 1);
     for (int i = 0; i < warmupFrames; ++i)
         session.Frame(kFrameSeconds, false);
     session.Frame(kFrameSeconds, true);
@@ -331,6 +340,7 @@ int RunCommandLine(int argc, char** argv) {
             pos = comma + 1;
         }
         if (!flight->count("--weather")) scene.weather = 3;
+        if (!flight->count("--speed")) scene.speed = 60;
         Progress progress(static_cast<int>(list.size()), "flight");
         for (size_t i = 0; i < list.size(); ++i) {
             SceneSpec s = scene;

@@ -24,6 +24,7 @@ struct SceneSpec {
     float heading = 180; // degrees from north toward east, when not following the sun
     float pitch = 12;
     float fov = 90;
+    float speed = 0;     // the viewer moves forward at this speed (VMG's motion)
     float warmup = 1.5f; // seconds of model time before the frame is drawn
 };
 

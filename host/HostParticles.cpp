@@ -29,8 +29,8 @@ void HostParticles::EmitParticles(int32_t* emitter, int32_t system, const envsys
         d.position[0] = record->position[0] + box(engine_) * spread;
         d.position[1] = record->position[1] + box(engine_) * spread;
         d.position[2] = record->position[2] + box(engine_) * spread * 0.6f;
-        d.velocity[0] = box(engine_) * 0.4f;
-        d.velocity[1] = box(engine_) * 0.4f;
+        d.velocity[0] = wind[0] + box(engine_) * 0.4f;
+        d.velocity[1] = wind[1] + box(engine_) * 0.4f;
         d.velocity[2] = -fallSpeed * (0.85f + 0.3f * unit(engine_));
         d.age = 0;
         drops_.push_back(d);

@@ -38,6 +38,8 @@ public:
     std::vector<std::string> systems;
     int32_t emitters = 0;
 
+    // The wind the plug-in reports; new drops drift with it.
+    float wind[3] = {0, 0, 0};
     float dropsPerSecond = 2500; // per emitter
     float spread = 18;           // half width of the spawn box
     float fallSpeed = 9;         // world units per second

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 
 namespace envhost {
 
@@ -106,9 +107,16 @@ FrameTimes HostSession::Frame(float dt, bool draw) {
     using Clock = std::chrono::steady_clock;
     gfx.drawing = draw;
     particles.BeginFrame(dt);
+    // The viewer moves before the model looks at it.
+    for (int i = 0; i < 3; ++i)
+        camera.position[i] += static_cast<double>(camera.motion[i]) * dt;
     const auto t0 = Clock::now();
     env_->Update(dt);
     gfx.BeginFrame();
+    float wind[3] = {0, 0, 0};
+    env_->GetWindVector(wind, 0);
+    for (int i = 0; i < 3; ++i)
+        particles.wind[i] = std::isfinite(wind[i]) ? wind[i] : 0.0f;
     const auto t1 = Clock::now();
     env_->PrepareFrame();
     const auto t2 = Clock::now();

@@ -50,7 +50,8 @@ public:
     void Close();
     envsys::EnvironmentSystemInterface* env() const { return env_; }
 
-    // One frame; a frame that does not draw runs the model only (warm-up).
+    // One frame: the camera moves by its motion, then the four operations
+    // run; a frame that does not draw runs the model only (warm-up).
     FrameTimes Frame(float dt, bool draw);
     PngImage Image() const { return gfx.Image(); }
 

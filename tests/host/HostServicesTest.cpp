@@ -9,6 +9,7 @@
 #include "host/Camera.h"
 #include "host/HostFiles.h"
 #include "host/HostMemory.h"
+#include "host/HostParticles.h"
 #include "host/HostRandom.h"
 #include "host/HostShell.h"
 #include "host/SoftwareRenderer.h"
@@ -108,6 +109,45 @@ TEST(HostRandom, SeededDrawsRepeatAndStayBelowTheBound) {
     EXPECT_EQ(d.Random(0.0f), 0.0f);
     EXPECT_EQ(d.Random(-3.0f), 0.0f);
     EXPECT_EQ(d.Random(NAN), 0.0f);
+}
+
+TEST(HostParticles, EmitsForTheFrameAroundTheEmitterAndDriftsWithTheWind) {
+    HostParticles pts(3);
+    EXPECT_EQ(pts.CreateParticleSystem(""), -1);
+    EXPECT_EQ(pts.CreateParticleSystem(nullptr), -1);
+    const int32_t rain = pts.CreateParticleSystem("Rain");
+    ASSERT_EQ(rain, 0);
+    envsys::EmitterRecord record{};
+    record.position[0] = 100;
+    record.position[1] = 200;
+    record.position[2] = 50;
+    record.one = 1.0f;
+    pts.wind[0] = 5;
+    int32_t emitter = -1;
+    // 2500 drops a second over a 0.1 s frame: 250 drops.
+    pts.BeginFrame(0.1f);
+    pts.EmitParticles(&emitter, rain, &record, 0);
+    EXPECT_EQ(emitter, 0);
+    ASSERT_EQ(pts.Drops().size(), 250u);
+    for (const HostParticles::Drop& d : pts.Drops()) {
+        EXPECT_LE(std::fabs(d.position[0] - 100), pts.spread);
+        EXPECT_LE(std::fabs(d.position[2] - 50), pts.spread);
+        EXPECT_NEAR(d.velocity[0], 5.0f, 0.4f);
+        EXPECT_LT(d.velocity[2], -pts.fallSpeed * 0.8f);
+    }
+    // The handle is filled once; a system that does not exist emits nothing.
+    pts.EmitParticles(&emitter, rain, &record, 0);
+    EXPECT_EQ(emitter, 0);
+    EXPECT_EQ(pts.Drops().size(), 500u);
+    pts.EmitParticles(&emitter, 7, &record, 0);
+    pts.EmitParticles(&emitter, rain, nullptr, 0);
+    EXPECT_EQ(pts.Drops().size(), 500u);
+    // Drops fall, and are gone after their lifetime.
+    const double z = pts.Drops()[0].position[2];
+    pts.Update(1.0f);
+    EXPECT_LT(pts.Drops()[0].position[2], z - 7.0);
+    pts.Update(pts.lifetime);
+    EXPECT_TRUE(pts.Drops().empty());
 }
 
 TEST(HostShell, HandsOutOfferedServicesAndNullForOthers) {
