@@ -134,31 +134,6 @@ TEST(PointerList, RemovingTheCursorMovesItToTheNextNodeOrTheNewTail) {
     EXPECT_EQ(h.LeakedBlocks(), 0u);
 }
 
-TEST(PointerList, MoveToFrontKeepsBothOrders) {
-    ConfigHost h;
-    Named records[] = {{"a"}, {"b"}, {"c"}, {"d"}};
-    PointerList list, front;
-    list.Init();
-    front.Init();
-    list.Append(&records[2]);
-    list.Append(&records[3]);
-    front.Append(&records[0]);
-    front.Append(&records[1]);
-    list.MoveToFront(&front);
-    EXPECT_EQ(front.count, 0);
-    EXPECT_EQ(front.head, nullptr);
-    ASSERT_EQ(list.count, 4);
-    std::string order;
-    for (ListNode* n = list.head; n != nullptr; n = n->next)
-        order += static_cast<Named*>(n->data)->name;
-    EXPECT_EQ(order, "abcd");
-    std::string backwards;
-    for (ListNode* n = list.tail; n != nullptr; n = n->previous)
-        backwards += static_cast<Named*>(n->data)->name;
-    EXPECT_EQ(backwards, "dcba");
-    list.Clear();
-}
-
 TEST(PointerList, WorksOnTheHeapWithoutMem) {
     // Before InitDLL there is no MEM: nodes come from the heap and go back
     // to it.

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "config/StringUtils.h"
-#include "plugin/MultibyteString.h"
 #include "tests/config/ConfigTestSupport.h"
 
 namespace envsys {
@@ -176,40 +175,6 @@ TEST(StringUtils, EmptyNamesGiveAnEmptyPathAndAMessage) {
     ASSERT_EQ(h.host.messages.size(), 3u);
     EXPECT_EQ(h.host.messages[0], "fmgCheckFilePath: NULL string passed in as argument, no action taken.");
     EXPECT_EQ(h.host.messages[1], "fmgCheckFilename: NULL string passed in as argument, no action taken.");
-}
-
-TEST(StringUtils, FileExistsAsksTheFileService) {
-    ConfigHost h;
-    h.host.files.Add("present.dat", "x");
-    EXPECT_NE(FileExists("present.dat", 0), 0);
-    EXPECT_EQ(FileExists("absent.dat", 0), 0);
-    const auto calls = h.host.log.Named("FMG.Exists");
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].text, "present.dat");
-    EXPECT_EQ(calls[0].numbers[0], 0.0);
-}
-
-TEST(MultibyteString, SingleByteLayerMatchesTheRuntimeContract) {
-    const char text[] = "a.b\\c";
-    EXPECT_EQ(MbsInc(text), text + 1);
-    EXPECT_EQ(MbsInc(text + 5), text + 5); // never past the terminator
-    EXPECT_EQ(MbsRChr(text, '.'), text + 1);
-    const char lines[] = "ab\nc\r";
-    EXPECT_EQ(MbsPBrk(lines, "\r\n"), lines + 2);
-    EXPECT_EQ(MbsPBrk("abc", "\r\n"), nullptr);
-    EXPECT_EQ(MbsICmp("ABC", "abc"), 0);
-    EXPECT_LT(MbsICmp("abc", "ABD"), 0);
-    EXPECT_GT(MbsICmp("abd", "ABC"), 0);
-    char buffer[8];
-    std::memset(buffer, '#', sizeof buffer);
-    MbsNBCpy(buffer, "ab", 6); // padded with NUL up to the count
-    EXPECT_EQ(std::string(buffer, 8), std::string("ab\0\0\0\0##", 8));
-    MbsNBCat(buffer, "cdef", 2);
-    EXPECT_STREQ(buffer, "abcd");
-    EXPECT_NE(IsMbcSpace('\v'), 0);
-    EXPECT_EQ(IsMbcSpace(0xA0), 0);
-    EXPECT_EQ(MbcToUpper('q'), static_cast<unsigned>('Q'));
-    EXPECT_EQ(MbcToLower('Q'), static_cast<unsigned>('q'));
 }
 
 } // namespace
