@@ -312,9 +312,12 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
         switch (spec.type) {
         case KeyType::Float:
         case KeyType::Int:
-        case KeyType::Bool:
             warn(std::string("has no value: it reads as 0") +
                  (spec.defaultText != "0" ? ", not as the default " + spec.defaultText : ""));
+            break;
+        case KeyType::Bool:
+            warn(std::string("has no value: it reads as false") +
+                 (spec.defaultText == "TRUE" ? ", not as the default TRUE" : ""));
             break;
         case KeyType::Color:
         case KeyType::ColorAlpha:

@@ -16,7 +16,7 @@ KeySpec Make(const char* name, KeyType type, const char* def) {
 
 KeySpec F(const char* name, const char* def = "0") { return Make(name, KeyType::Float, def); }
 KeySpec I(const char* name, const char* def = "0") { return Make(name, KeyType::Int, def); }
-KeySpec B(const char* name, const char* def = "0") { return Make(name, KeyType::Bool, def); }
+KeySpec B(const char* name, bool def = false) { return Make(name, KeyType::Bool, def ? "TRUE" : "FALSE"); }
 KeySpec C(const char* name) { return Make(name, KeyType::Color, "unchanged (0,0,0 on the first load)"); }
 KeySpec CA(const char* name, const char* def = "unchanged (0,0,0,0 on the first load)") {
     return Make(name, KeyType::ColorAlpha, def);
@@ -144,7 +144,7 @@ const SectionSpec& MaterialSection() {
 const std::vector<KeySpec>& TextureStageKeys() {
     static const std::vector<KeySpec> keys = {T("TextureName", 63),
                                               B("FilterEnabled"),
-                                              B("MipMap", "1"),
+                                              B("MipMap", true),
                                               B("TileU"),
                                               B("TileV"),
                                               B("MirrorU"),
