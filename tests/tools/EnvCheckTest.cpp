@@ -155,6 +155,18 @@ TEST(EnvCheck, TextBeyondTheBufferAndIncludesThatFindItFull) {
     EXPECT_TRUE(c.Has(1, "this line is cut short"));
 }
 
+TEST(EnvCheck, LineNumbersCountCarriageReturnsAsTheEditorDoes) {
+    // CR LF is one line break, a lone CR another; a NUL byte ends a line
+    // for the parser without starting a new one in the editor.
+    const Checked c = CheckFile("crlf.ini", [](TestFiles& files) {
+        files.Add("crlf.ini",
+                  std::string("[Fog]\r\nStartClear = 1\r\rstartclear = 2\r\nEndClear = 3") + '\0' + "endclear = 4\n");
+    });
+    EXPECT_EQ(c.Where(), (Where{"crlf.ini:4: warning", "crlf.ini:5: warning"}));
+    EXPECT_TRUE(c.Has(0, "duplicate key startclear"));
+    EXPECT_TRUE(c.Has(1, "duplicate key endclear"));
+}
+
 TEST(EnvCheck, UnknownNamesGetSuggestionsIndexedNamesIncluded) {
     const Checked c = CheckFile("names.ini", {}, false);
     EXPECT_EQ(c.Where(), (Where{"names.ini:1: warning", "names.ini:4: warning", "names.ini:8: warning",
