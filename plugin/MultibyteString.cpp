@@ -51,6 +51,10 @@ int MbsICmp(const char* a, const char* b) {
     const auto* x = reinterpret_cast<const unsigned char*>(a);
     const auto* y = reinterpret_cast<const unsigned char*>(b);
     for (;; ++x, ++y) {
+        if (*x == *y) {
+            if (*x == 0) return 0;
+            continue;
+        }
         const unsigned int cx = AsciiLower(*x);
         const unsigned int cy = AsciiLower(*y);
         if (cx != cy) return cx < cy ? -1 : 1;
