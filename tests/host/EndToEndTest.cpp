@@ -108,6 +108,28 @@ TEST_F(EndToEnd, StarsShineAtMidnightAndNotAtNoon) {
     EXPECT_EQ(session.gfx.reflectionRow, 0);
 }
 
+TEST_F(EndToEnd, TheSeedDecidesTheTwinkle) {
+    // The stars' twinkle draws from RND: the same seed repeats a night
+    // exactly, another seed changes it.
+    SceneSpec scene;
+    scene.hour = 1;
+    scene.pitch = 40;
+    const PngImage first = RenderScene(session, scene);
+    auto render = [&](uint32_t seed) {
+        HostSession other;
+        SessionOptions options;
+        options.modulePath = ENVSYS_BINARY_DIR "/EnvironmentSystem.so";
+        options.environmentPath = ENVSYS_BINARY_DIR "/data/default/environment.ini";
+        options.seed = seed;
+        std::string error;
+        EXPECT_TRUE(other.Open(options, &error)) << error;
+        return RenderScene(other, scene).rgba;
+    };
+    session.Close();
+    EXPECT_TRUE(render(1) == first.rgba);
+    EXPECT_FALSE(render(2) == first.rgba);
+}
+
 TEST_F(EndToEnd, OvercastBelowTheLayerIsGrey) {
     SceneSpec scene;
     scene.headingFollowsSun = false;
