@@ -158,7 +158,9 @@ void SourceScanner::Load(const Include& include, std::vector<Include>* includes)
     if (!ReadAll(name, &bytes)) {
         if (includedAt.file >= 0)
             Report(includedAt.file, includedAt.line, Severity::Error,
-                   "included file " + Quoted(name) + " cannot be opened (not found)");
+                   "included file " + Quoted(name) +
+                       " cannot be opened (not found: include names are relative to the working directory, "
+                       "not to the including file)");
         return;
     }
     SourceFile& f = files.back();
