@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/NumberText.h"
 #include "config/StringUtils.h"
 #include "envsys/HostServices.h"
 #include "plugin/Log.h"
@@ -18,14 +19,7 @@ constexpr const char* kDefaultExtension = "INI";
 // Handle of a file the host could not open.
 constexpr int32_t kNoFile = -1;
 
-// atol as the 32-bit runtime gives it: out-of-range values saturate at the
-// limits of a 32-bit long on every platform.
-int32_t ParseInteger(const char* text) {
-    const long value = std::atol(text);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
+int32_t ParseInteger(const char* text) { return TextToInteger(text); }
 
 // The integer of a float value, saturated, with NaN as 0.
 int32_t FloatToInteger(float value) {
@@ -35,7 +29,7 @@ int32_t FloatToInteger(float value) {
     return static_cast<int32_t>(value);
 }
 
-float ParseFloat(const char* text) { return static_cast<float>(std::strtod(text, nullptr)); }
+float ParseFloat(const char* text) { return TextToFloat(text); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -70,7 +64,7 @@ void ForgetCursor(PointerList* list) {
     list->cursorIndex = -1;
 }
 
-float PartValue(const char* part) { return static_cast<float>(std::strtod(part, nullptr)); }
+float PartValue(const char* part) { return TextToFloat(part); }
 
 } // namespace
 
@@ -87,24 +81,45 @@ struct NameFilter {
     void Clear() { std::memset(words, 0, sizeof words); }
 
     // False when the name holds a byte of 0x80 or above.
+    // Eight bytes at a time; setting bit 0x20 of every byte folds the
+    // letters (and pairs a few other bytes, which only adds "maybe"
+    // answers). Names equal without regard to case have equal lengths, so
+    // their words fold alike.
     static bool Hash(const char* name, uint32_t* hash) {
-        uint32_t h = 2166136261u; // FNV-1a
-        for (const auto* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
-            if (*p >= 0x80) return false;
-            const unsigned char c = *p >= 'A' && *p <= 'Z' ? static_cast<unsigned char>(*p + 32) : *p;
-            h = (h ^ c) * 16777619u;
+        constexpr uint64_t kFold = 0x2020202020202020u;
+        constexpr uint64_t kHighBits = 0x8080808080808080u;
+        constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15u; // 2^64 over the golden ratio
+        const size_t length = std::strlen(name);
+        uint64_t h = length;
+        uint64_t seen = 0;
+        size_t i = 0;
+        for (; i + 8 <= length; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, name + i, 8);
+            seen |= word;
+            h = (h ^ (word | kFold)) * kMultiplier;
         }
-        *hash = h % kBits;
+        uint64_t tail = 0;
+        for (; i < length; ++i)
+            tail = (tail << 8) | static_cast<unsigned char>(name[i]);
+        seen |= tail;
+        h = (h ^ (tail | kFold)) * kMultiplier;
+        if ((seen & kHighBits) != 0) return false;
+        // The top bits of a product depend on every bit of its factors.
+        static_assert(kBits == 1u << 12, "the hash keeps 12 bits");
+        *hash = static_cast<uint32_t>(h >> 52);
         return true;
     }
     void Add(const char* name) {
         uint32_t h;
-        if (name != nullptr && Hash(name, &h)) words[h / 32] |= 1u << (h % 32);
+        if (name != nullptr && Hash(name, &h)) AddHash(h);
     }
     bool MayContain(const char* name) const {
         uint32_t h;
-        return !Hash(name, &h) || (words[h / 32] & (1u << (h % 32))) != 0;
+        return !Hash(name, &h) || MayContainHash(h);
     }
+    void AddHash(uint32_t h) { words[h / 32] |= 1u << (h % 32); }
+    bool MayContainHash(uint32_t h) const { return (words[h / 32] & (1u << (h % 32))) != 0; }
 };
 
 IniFile::IniFile(const char* name, int32_t recordDefaultsFlag, int32_t deferLoad) {
@@ -182,7 +197,9 @@ int32_t IniFile::ParseFile(const char* name, PointerList* includes, NameFilter* 
         text.Commit(length + 1);
         // Line breaks become terminators. A NUL byte inside the text ends a
         // line as well: the search resumes after it.
-        const char* const stop = start + length;
+        char* const stop = start + length;
+#if defined(_WIN32)
+        // The code page decides which bytes are characters of their own.
         for (char* p = start; p < stop;) {
             char* lineBreak = MbsPBrk(p, "\r\n");
             if (lineBreak == nullptr) {
@@ -192,6 +209,19 @@ int32_t IniFile::ParseFile(const char* name, PointerList* includes, NameFilter* 
             *lineBreak = '\0';
             p = lineBreak + 1;
         }
+#else
+        // Every byte is a character, so the search above comes down to
+        // replacing each CR and LF of the text: two scans with memchr.
+        const char lineBreaks[] = {'\r', '\n'};
+        for (const char lineBreak : lineBreaks) {
+            for (char* p = start; p < stop;) {
+                auto* found = static_cast<char*>(std::memchr(p, lineBreak, static_cast<size_t>(stop - p)));
+                if (found == nullptr) break;
+                *found = '\0';
+                p = found + 1;
+            }
+        }
+#endif
         if (text.SeekTo(start)) {
             ParseLines(includes, sectionNames);
             result = 1;
@@ -293,8 +323,11 @@ void IniFile::ReadKeyBlock(IniSection* section) {
             key->value = StrTrim(value);
         }
         bool duplicate = false;
+        // The name's hash is taken once, for the search and for the filter.
+        uint32_t hash = 0;
+        const bool hashed = key->name != nullptr && NameFilter::Hash(key->name, &hash);
         if (section->keys.count > 0 && !StrIsEmpty(key->name)) {
-            if (!keyNames.MayContain(key->name))
+            if (hashed && !keyNames.MayContainHash(hash))
                 ForgetCursor(&section->keys);
             else
                 duplicate = section->keys.FindByName(key->name);
@@ -304,7 +337,7 @@ void IniFile::ReadKeyBlock(IniSection* section) {
             MemFree(key);
             continue;
         }
-        keyNames.Add(key->name);
+        if (hashed) keyNames.AddHash(hash);
     }
 }
 

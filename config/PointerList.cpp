@@ -1,5 +1,7 @@
 #include "config/PointerList.h"
 
+#include <cstring>
+
 #include "config/StringUtils.h"
 #include "plugin/Memory.h"
 
@@ -21,6 +23,10 @@ bool NameMatches(const char* recordName, const char* name) {
     const auto a = static_cast<unsigned char>(recordName[0]);
     const auto b = static_cast<unsigned char>(name[0]);
     if (a < 0x80 && b < 0x80 && FoldAscii(a) != FoldAscii(b)) return false;
+    // Names are nearly always asked for as the file spells them, and equal
+    // bytes are equal in every case mode: the runtime's vector compare
+    // settles that before the byte-wise comparison without regard to case.
+    if (a != 0 && std::strcmp(recordName, name) == 0) return true;
     return StrEqual(recordName, name, 0);
 }
 

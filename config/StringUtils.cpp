@@ -99,10 +99,19 @@ char* StrToLower(char* s) {
 
 char* StrTrimRight(char* s) {
     if (StrIsEmpty(s)) return s;
+#if defined(_WIN32)
     char* lastNonSpace = nullptr;
     for (char* p = s; *p != '\0'; p = MbsInc(p))
         if (!IsSpaceAt(p)) lastNonSpace = p;
     if (lastNonSpace != nullptr) *MbsInc(lastNonSpace) = '\0';
+#else
+    // Every character is one byte here, so the last non-blank is found from
+    // the end: the parser trims every line and every name and value.
+    char* end = s + std::strlen(s);
+    while (end > s && IsSpaceAt(end - 1))
+        --end;
+    if (end > s) *end = '\0';
+#endif
     return s;
 }
 
@@ -111,8 +120,18 @@ char* StrTrim(char* s) {
     char* p = s;
     while (*p != '\0' && IsSpaceAt(p))
         p = MbsInc(p);
+#if defined(_WIN32)
     if (p != s) std::memmove(s, p, std::strlen(p) + 1);
     return StrTrimRight(s);
+#else
+    const size_t length = std::strlen(p);
+    if (p != s) std::memmove(s, p, length + 1);
+    char* end = s + length;
+    while (end > s && IsSpaceAt(end - 1))
+        --end;
+    if (end > s) *end = '\0';
+    return s;
+#endif
 }
 
 void fmgCheckFilePath(const char* directory, const char* name, char* out, int32_t outSize) {

@@ -49,6 +49,11 @@ bool TextBuffer::Append(const char* text) {
 
 void TextBuffer::Next() {
     if (cursor == nullptr || cursor >= end) return;
+    // Every CR LF pair leaves an empty string between its two bytes.
+    if (*cursor == '\0') {
+        ++cursor;
+        return;
+    }
     const void* terminator = std::memchr(cursor, '\0', static_cast<size_t>(end - cursor));
     cursor = terminator != nullptr ? static_cast<char*>(const_cast<void*>(terminator)) + 1 : end;
 }

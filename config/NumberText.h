@@ -1,0 +1,19 @@
+// Numbers of configuration values: exactly what the C runtime's atol and
+// strtod (then narrowed to a 32-bit float) give, with the plain decimal forms
+// that make up nearly every value converted without the runtime's general
+// machinery. Anything else (hexadecimal, exponents, inf and nan, very long
+// digit strings) is handed to the runtime.
+#pragma once
+
+#include <cstdint>
+
+namespace envsys {
+
+// atol as the 32-bit runtime gives it: out-of-range values saturate at the
+// limits of a 32-bit long on every platform.
+int32_t TextToInteger(const char* text);
+
+// strtod of the text, converted to a 32-bit float.
+float TextToFloat(const char* text);
+
+} // namespace envsys
