@@ -1,9 +1,16 @@
 // Parsing and reading a generated 200 KiB document: the configuration library
-// through the test host's file service against inih's string parser, with
-// the same values converted on both sides.
+// (through a file service that copies the bytes from memory) against inih's
+// C parser, inih's INIReader and SimpleIni, each parsing the same bytes from
+// memory and reading every key once in file order with typed look-ups.
+// main() also runs the system's benchmarks and prints every ratio.
+#include <INIReader.h>
+// Plain bytes, as the other parsers read them: no character set conversion.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
 #include <benchmark/benchmark.h>
 #include <ini.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +18,8 @@
 #include <string>
 
 #include "bench/ConfigDocumentGenerator.h"
+#include "bench/PlainMemory.h"
+#include "bench/SystemBenchmark.h"
 #include "config/IniFile.h"
 #include "tests/support/TestHost.h"
 
@@ -23,24 +32,50 @@ const GeneratedDocument& Document() {
     return doc;
 }
 
-// The test host's memory service keeps a map of live blocks for its checks;
-// the benchmark hands the plug-in a plain one so that only the library's
-// own work is measured.
-class PlainMemory : public MemoryService {
+// One document served from memory: Open and Read cost a copy of its bytes.
+class MemoryFiles : public FileService {
 public:
-    void* Allocate(uint32_t size, int32_t, int32_t, const char*) override { return std::malloc(size > 0 ? size : 1); }
-    void Free(void* block) override { std::free(block); }
-    void ReleaseOwner(const char*) override {}
+    explicit MemoryFiles(const std::string& bytes) : text(bytes) {}
+    int32_t Open(const char*, int32_t) override {
+        offset = 0;
+        return 1;
+    }
+    void Close(int32_t) override {}
+    int32_t Read(int32_t, void* buffer, uint32_t byteCount) override {
+        const size_t n = std::min<size_t>(byteCount, text.size() - offset);
+        std::memcpy(buffer, text.data() + offset, n);
+        offset += n;
+        return static_cast<int32_t>(n);
+    }
+    int32_t Exists(const char*, int32_t) override { return 1; }
+
+private:
+    const std::string& text;
+    size_t offset = 0;
 };
+
+// Splits "r,g,b" and converts each part, as the library's colour getter does.
+double ColorSum(const char* value) {
+    char copy[kNameBufferSize];
+    std::snprintf(copy, sizeof copy, "%s", value);
+    char* g = std::strchr(copy, ',');
+    char* b = g != nullptr ? std::strchr(g + 1, ',') : nullptr;
+    if (b == nullptr) return 0.0;
+    *g++ = '\0';
+    *b++ = '\0';
+    return static_cast<float>(std::strtod(copy, nullptr)) + static_cast<float>(std::strtod(g, nullptr)) +
+           static_cast<float>(std::strtod(b, nullptr));
+}
 
 void BM_EnvironmentSystemIni(benchmark::State& state) {
     const GeneratedDocument& doc = Document();
     PlainMemory memory;
+    MemoryFiles files(doc.text);
     testing::TestHost host;
     host.log.enabled = false;
     host.shell.services["MEM"] = static_cast<MemoryService*>(&memory);
+    host.shell.services["FMG"] = static_cast<FileService*>(&files);
     host.Init();
-    host.files.Add("bench.ini", doc.text);
     for (auto _ : state) {
         IniFile file("bench.ini", 0, 0);
         double sum = 0;
@@ -71,80 +106,129 @@ void BM_EnvironmentSystemIni(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(doc.text.size()));
     host.Exit();
     host.shell.services["MEM"] = static_cast<MemoryService*>(&host.mem);
+    host.shell.services["FMG"] = static_cast<FileService*>(&host.files);
 }
 
-// inih calls back once per key; the handler converts by the key's type, as
-// the getters do above.
-int InihHandler(void* user, const char*, const char* name, const char* value) {
-    double& sum = *static_cast<double*>(user);
-    switch (name[0]) {
-    case 'C':
-        if (name[1] == 'o' && name[2] == 'u') {
-            sum += std::atol(value);
-        } else {
-            char copy[kNameBufferSize];
-            std::snprintf(copy, sizeof copy, "%s", value);
-            char* g = std::strchr(copy, ',');
-            char* b = g != nullptr ? std::strchr(g + 1, ',') : nullptr;
-            if (b != nullptr) {
-                *g++ = '\0';
-                *b++ = '\0';
-                sum += std::strtod(copy, nullptr) + std::strtod(g, nullptr) + std::strtod(b, nullptr);
-            }
-        }
-        break;
-    case 'S':
-        sum += static_cast<float>(std::strtod(value, nullptr));
-        break;
-    default: {
-        char copy[kNameBufferSize];
-        std::snprintf(copy, sizeof copy, "%s", value);
-        sum += static_cast<double>(copy[0]);
-    }
-    }
-    return 1;
+// inih's C parser with a handler that stores nothing: the floor of any
+// parser built on it.
+int InihNoStoreHandler(void*, const char*, const char*, const char*) { return 1; }
+
+void BM_InihCParser(benchmark::State& state) {
+    const GeneratedDocument& doc = Document();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ini_parse_string(doc.text.c_str(), InihNoStoreHandler, nullptr));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(doc.text.size()));
 }
 
-void BM_Inih(benchmark::State& state) {
+// INIReader parses into a map and is then asked for every key, typed.
+void BM_InihINIReader(benchmark::State& state) {
     const GeneratedDocument& doc = Document();
     for (auto _ : state) {
+        INIReader reader(doc.text.data(), doc.text.size());
         double sum = 0;
-        ini_parse_string(doc.text.c_str(), InihHandler, &sum);
+        for (const GeneratedKey& k : doc.keys) {
+            switch (k.type) {
+            case ValueType::Integer:
+                sum += static_cast<double>(reader.GetInteger(k.section, k.key, 0));
+                break;
+            case ValueType::Float:
+                sum += static_cast<float>(reader.GetReal(k.section, k.key, 0.0));
+                break;
+            case ValueType::Color:
+                sum += ColorSum(reader.Get(k.section, k.key, "").c_str());
+                break;
+            case ValueType::Text:
+                sum += static_cast<double>(reader.Get(k.section, k.key, "")[0]);
+                break;
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(doc.text.size()));
+}
+
+void BM_SimpleIni(benchmark::State& state) {
+    const GeneratedDocument& doc = Document();
+    for (auto _ : state) {
+        CSimpleIniA ini;
+        ini.LoadData(doc.text.data(), doc.text.size());
+        double sum = 0;
+        for (const GeneratedKey& k : doc.keys) {
+            const char* section = k.section.c_str();
+            const char* key = k.key.c_str();
+            switch (k.type) {
+            case ValueType::Integer:
+                sum += static_cast<double>(ini.GetLongValue(section, key, 0));
+                break;
+            case ValueType::Float:
+                sum += static_cast<float>(ini.GetDoubleValue(section, key, 0.0));
+                break;
+            case ValueType::Color:
+                sum += ColorSum(ini.GetValue(section, key, ""));
+                break;
+            case ValueType::Text:
+                sum += static_cast<double>(ini.GetValue(section, key, "")[0]);
+                break;
+            }
+        }
         benchmark::DoNotOptimize(sum);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(doc.text.size()));
 }
 
 BENCHMARK(BM_EnvironmentSystemIni)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Inih)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InihCParser)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InihINIReader)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SimpleIni)->Unit(benchmark::kMicrosecond);
 
-// Prints every run as usual and keeps the times to compare afterwards.
+// Prints every run as usual and keeps the CPU times (the median when runs
+// are repeated) to compare afterwards.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Iteration || median)
+                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
+    // Iteration runs come first, so the median replaces them when present.
     std::map<std::string, double> times;
 };
+
+void PrintRatio(const std::map<std::string, double>& t, const char* what, const char* ours, const char* reference,
+                const char* target) {
+    const auto a = t.find(ours);
+    const auto b = t.find(reference);
+    if (a == t.end() || b == t.end() || a->second <= 0 || b->second <= 0) return;
+    std::printf("  %-58s %8.3f  (%s)\n", what, a->second / b->second, target);
+}
 
 } // namespace
 } // namespace bench
 } // namespace envsys
 
 int main(int argc, char** argv) {
+    using envsys::bench::PrintRatio;
+    envsys::bench::RegisterSystemBenchmarks();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     envsys::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& t = reporter.times;
-    const auto ours = t.find("BM_EnvironmentSystemIni");
-    const auto inih = t.find("BM_Inih");
-    std::printf("document: %zu bytes, %zu keys\n", envsys::bench::Document().text.size(),
-                envsys::bench::Document().keys.size());
-    if (ours != t.end() && inih != t.end() && inih->second > 0)
-        std::printf("EnvironmentSystem IniFile / inih CPU time ratio: %.2f\n", ours->second / inih->second);
+    std::printf("\ndocument: %zu bytes, %zu keys\nratios of CPU time (ours / reference):\n",
+                envsys::bench::Document().text.size(), envsys::bench::Document().keys.size());
+    PrintRatio(t, "config parse + read every key / inih INIReader", "BM_EnvironmentSystemIni", "BM_InihINIReader",
+               "target <= 0.333");
+    PrintRatio(t, "config parse + read every key / SimpleIni", "BM_EnvironmentSystemIni", "BM_SimpleIni",
+               "target <= 0.5 of the faster");
+    PrintRatio(t, "config parse + read every key / inih C parser, no store", "BM_EnvironmentSystemIni",
+               "BM_InihCParser", "target <= 0.5 of the faster");
+    PrintRatio(t, "night frame / reference loop of its host calls", "BM_NightFrame", "BM_NightFrameReferenceLoop",
+               "target <= 1.5");
+    PrintRatio(t, "atmosphere lookups / double-precision formulas", "BM_AtmosphereLookups", "BM_AtmosphereFormulas",
+               "target <= 0.2");
     benchmark::Shutdown();
     return 0;
 }

@@ -45,14 +45,16 @@ float LookupTable1D::Lookup(float x) const {
     if (count < 2) return values[0];
     const float d = x - origin;
     const float t = d * invStep;
+    const float lastSegment = static_cast<float>(count - 1);
+    // Inside the table the floor of t is its truncation, which needs no
+    // call; floor(t) lies in [0, last) exactly when t does.
+    if (t >= 0.0f && t < lastSegment) {
+        const int32_t i = static_cast<int32_t>(t);
+        return values[i] + ((d - static_cast<float>(i) * step) * (values[i + 1] - values[i])) * invStep;
+    }
     // The index stays a float until it is known to be inside the table, so a
     // huge or NaN argument is never converted to an integer out of range.
     const float index = std::floor(t);
-    const float lastSegment = static_cast<float>(count - 1);
-    if (index >= 0.0f && index < lastSegment) {
-        const int32_t i = static_cast<int32_t>(index);
-        return values[i] + ((d - static_cast<float>(i) * step) * (values[i + 1] - values[i])) * invStep;
-    }
     if (extrapolate == 0) return index >= 0.0f ? values[count - 1] : values[0];
     if (index >= 0.0f) {
         const int32_t n = count;

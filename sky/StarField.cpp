@@ -229,12 +229,17 @@ void StarField::Draw() {
     gfx->SetQuadMaterial(&starMaterial);
     gfx->SetQuadMode(kQuadMode);
     const StarRecord* records = stars.Records();
-    for (int32_t i = 0; i < stars.count; ++i) {
+    // Held in locals: the compiler cannot know that the host's calls leave
+    // the field alone, and would read them again for every star.
+    const int32_t count = stars.count;
+    const float deviation = sizeDeviation;
+    const float smallest = minSize;
+    for (int32_t i = 0; i < count; ++i) {
         const StarRecord& star = records[i];
         // Every star twinkles by a random share of its size.
-        const float r = rnd != nullptr ? rnd->Random(sizeDeviation) : 0.0f;
+        const float r = rnd != nullptr ? rnd->Random(deviation) : 0.0f;
         const float s = (1.0f - r) * star.size;
-        if (!(s > minSize)) continue;
+        if (!(s > smallest)) continue;
         float projected[3] = {0.0f, 0.0f, 0.0f};
         view->ProjectDirection(projected, star.direction);
         if (view->IsPointVisible(projected) == 0) continue;

@@ -1,0 +1,251 @@
+// The per-frame paths, loading and the atmosphere against a host whose
+// services do no work, each beside a reference measured in the same run:
+// the night frame beside a loop that makes the star field's host calls and
+// nothing else, the atmosphere lookups beside the standard-atmosphere
+// formulas in double precision.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/NullHost.h"
+#include "bench/PlainMemory.h"
+#include "bench/SystemBenchmark.h"
+#include "host/HostFiles.h"
+#include "plugin/EnvironmentSystem.h"
+#include "plugin/PluginState.h"
+#include "tests/support/TestHost.h"
+
+namespace envsys {
+namespace bench {
+namespace {
+
+constexpr float kFrameSeconds = 1.0f / 60.0f;
+
+// The default environment, loaded from build/data/default through the
+// reference host's file service, behind null graphics, viewer, random and
+// particle services and a plain memory service.
+class DefaultEnvironmentHost {
+public:
+    DefaultEnvironmentHost() {
+        files.root = ENVSYS_BINARY_DIR "/data/default";
+        host.log.enabled = false;
+        host.shell.services["MEM"] = static_cast<MemoryService*>(&memory);
+        host.shell.services["FMG"] = static_cast<FileService*>(&files);
+        host.shell.services["RND"] = static_cast<RandomService*>(&random);
+        host.shell.services["GFX"] = static_cast<GraphicsService*>(&gfx);
+        host.shell.services["VMG"] = static_cast<ViewerService*>(&viewer);
+        host.shell.services["PTS"] = static_cast<ParticleService*>(&particles);
+        host.Init();
+        host.env()->LoadEnvironment("environment.ini");
+        host.SetDate(2024, 6, 21);
+    }
+    ~DefaultEnvironmentHost() {
+        host.Exit();
+        host.shell.services["MEM"] = static_cast<MemoryService*>(&host.mem);
+    }
+    DefaultEnvironmentHost(const DefaultEnvironmentHost&) = delete;
+    DefaultEnvironmentHost& operator=(const DefaultEnvironmentHost&) = delete;
+
+    // A time of day, then enough frames for the recompute it marks to run.
+    void Settle(int32_t hours) {
+        host.SetTime(hours);
+        for (int i = 0; i < 3; ++i)
+            host.Frame(kFrameSeconds);
+    }
+
+    PlainMemory memory;
+    envhost::HostFiles files;
+    NullRandom random;
+    NullGraphics gfx;
+    NullViewer viewer;
+    NullParticles particles;
+    testing::TestHost host;
+};
+
+bool Ready(benchmark::State& state, const DefaultEnvironmentHost&) {
+    // LoadEnvironment reports nothing; the stars show the file was read.
+    if (g_environmentSystem.starField.stars.count > 0) return true;
+    state.SkipWithError("the default environment did not load (build the default_environment target)");
+    return false;
+}
+
+void ReportAllocations(benchmark::State& state, const DefaultEnvironmentHost& env, uint64_t before) {
+    state.counters["allocs/frame"] = benchmark::Counter(static_cast<double>(env.memory.allocations - before) /
+                                                        static_cast<double>(state.iterations()));
+}
+
+void BM_NightFrame(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    env.Settle(0);
+    const uint64_t before = env.memory.allocations;
+    const uint64_t quadsBefore = env.gfx.quads;
+    for (auto _ : state)
+        env.host.Frame(kFrameSeconds);
+    ReportAllocations(state, env, before);
+    state.counters["stars"] = static_cast<double>(g_environmentSystem.starField.stars.count);
+    state.counters["quads/frame"] =
+        static_cast<double>(env.gfx.quads - quadsBefore) / static_cast<double>(state.iterations());
+}
+
+// The star field's host calls for every star, in its order, with nothing
+// else: what a frame must cost at least.
+void BM_NightFrameReferenceLoop(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    env.Settle(0);
+    GraphicsService* gfx = g_plugin.gfx;
+    HostView* view = gfx->GetView();
+    RandomService* rnd = g_plugin.rnd;
+    const StarRecord* stars = g_environmentSystem.starField.stars.Records();
+    const int32_t count = g_environmentSystem.starField.stars.count;
+    MaterialRecord* material = &g_environmentSystem.starField.starMaterial;
+    // Which stars the frame draws, found beforehand (the null random service
+    // answers the same share every time, so the set does not change).
+    const StarField& field = g_environmentSystem.starField;
+    std::vector<uint8_t> drawn(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        drawn[static_cast<size_t>(i)] = (1.0f - 0.25f * field.sizeDeviation) * stars[i].size > field.minSize;
+    Vertex quad[4] = {};
+    for (auto _ : state) {
+        gfx->BeginQuads(0);
+        gfx->SetQuadMaterial(material);
+        gfx->SetQuadMode(3);
+        for (int32_t i = 0; i < count; ++i) {
+            const float r = rnd->Random(0.5f);
+            if (drawn[static_cast<size_t>(i)] == 0) continue;
+            float projected[3];
+            view->ProjectDirection(projected, stars[i].direction);
+            if (view->IsPointVisible(projected) == 0) continue;
+            quad[0].x = view->ScreenScale(r);
+            gfx->DrawQuads(1, quad);
+        }
+        gfx->EndQuads();
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_DayFrame(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    env.Settle(12);
+    const uint64_t before = env.memory.allocations;
+    for (auto _ : state)
+        env.host.Frame(kFrameSeconds);
+    ReportAllocations(state, env, before);
+}
+
+// A frame whose Update runs the recompute: the clock and sun, the light
+// state, every star refreshed and the dome recoloured.
+void BM_FrameWithRecompute(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    env.Settle(0);
+    const uint64_t before = env.memory.allocations;
+    for (auto _ : state) {
+        g_environmentSystem.recomputeNeeded = 1;
+        env.host.Frame(kFrameSeconds);
+    }
+    ReportAllocations(state, env, before);
+}
+
+void BM_RecomputeLightingAndColors(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    env.Settle(18);
+    for (auto _ : state) {
+        g_environmentSystem.RecomputeLighting();
+        g_environmentSystem.skyDome.UpdateColors();
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_LoadDefaultEnvironment(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(env.host.env()->LoadEnvironment("environment.ini"));
+}
+
+// Altitudes from below sea level to above the tables' last entry.
+struct Altitudes {
+    Altitudes() {
+        for (int i = 0; i < kCount; ++i)
+            value[i] = -500.0f + 20000.0f * static_cast<float>(i) / kCount;
+    }
+    static constexpr int kCount = 1024;
+    float value[kCount];
+};
+
+void BM_AtmosphereLookups(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    static const Altitudes altitudes;
+    const AtmosphereTables& tables = g_environmentSystem.atmosphere;
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (float h : altitudes.value)
+            sum += tables.AirDensity(h) + tables.AirTemperature(h) + tables.SpeedOfSound(h) +
+                   tables.InverseSpeedOfSound(h) + tables.DensityRatioRoot(h);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * Altitudes::kCount * 5);
+}
+
+// The same five quantities from the standard atmosphere's formulas:
+// troposphere lapse rate 0.0065 K/m to 11 km, isothermal above.
+void BM_AtmosphereFormulas(benchmark::State& state) {
+    static const Altitudes altitudes;
+    constexpr double kSeaLevelTemperature = 288.15; // K
+    constexpr double kSeaLevelPressure = 101325.0;  // Pa
+    constexpr double kGasConstant = 287.05;         // J/(kg K), dry air
+    constexpr double kLapseRate = 0.0065;           // K/m
+    constexpr double kGravity = 9.80665;            // m/s2
+    constexpr double kTropopause = 11000.0;         // m
+    constexpr double kSeaLevelDensity = kSeaLevelPressure / (kGasConstant * kSeaLevelTemperature);
+    const double exponent = kGravity / (kGasConstant * kLapseRate);
+    const double tropopauseTemperature = kSeaLevelTemperature - kLapseRate * kTropopause;
+    const double tropopausePressure =
+        kSeaLevelPressure * std::pow(tropopauseTemperature / kSeaLevelTemperature, exponent);
+    for (auto _ : state) {
+        double sum = 0.0;
+        for (float hf : altitudes.value) {
+            const double h = hf;
+            double t;
+            double p;
+            if (h <= kTropopause) {
+                t = kSeaLevelTemperature - kLapseRate * h;
+                p = kSeaLevelPressure * std::pow(t / kSeaLevelTemperature, exponent);
+            } else {
+                t = tropopauseTemperature;
+                p = tropopausePressure * std::exp(-kGravity * (h - kTropopause) / (kGasConstant * t));
+            }
+            const double rho = p / (kGasConstant * t);
+            const double a = std::sqrt(1.4 * kGasConstant * t);
+            sum += rho + t + a + 1.0 / a + std::sqrt(rho / kSeaLevelDensity);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * Altitudes::kCount * 5);
+}
+
+} // namespace
+
+void RegisterSystemBenchmarks() {
+    benchmark::RegisterBenchmark("BM_NightFrame", BM_NightFrame)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_NightFrameReferenceLoop", BM_NightFrameReferenceLoop)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_DayFrame", BM_DayFrame)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_FrameWithRecompute", BM_FrameWithRecompute)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_RecomputeLightingAndColors", BM_RecomputeLightingAndColors)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_LoadDefaultEnvironment", BM_LoadDefaultEnvironment)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_AtmosphereLookups", BM_AtmosphereLookups)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_AtmosphereFormulas", BM_AtmosphereFormulas)->Unit(benchmark::kMicrosecond);
+}
+
+} // namespace bench
+} // namespace envsys
