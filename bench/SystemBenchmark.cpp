@@ -232,6 +232,42 @@ void BM_AtmosphereFormulas(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * Altitudes::kCount * 5);
 }
 
+// Density alone, the quantity whose formula needs a power: one lookup
+// against one evaluation per altitude.
+void BM_AirDensityLookup(benchmark::State& state) {
+    DefaultEnvironmentHost env;
+    if (!Ready(state, env)) return;
+    static const Altitudes altitudes;
+    const AtmosphereTables& tables = g_environmentSystem.atmosphere;
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (float h : altitudes.value)
+            sum += tables.AirDensity(h);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * Altitudes::kCount);
+}
+
+void BM_AirDensityFormula(benchmark::State& state) {
+    static const Altitudes altitudes;
+    const double exponent = 9.80665 / (287.05 * 0.0065);
+    const double tropopausePressure = 101325.0 * std::pow(216.65 / 288.15, exponent);
+    for (auto _ : state) {
+        double sum = 0.0;
+        for (float hf : altitudes.value) {
+            const double h = hf;
+            if (h <= 11000.0) {
+                const double t = 288.15 - 0.0065 * h;
+                sum += 101325.0 * std::pow(t / 288.15, exponent) / (287.05 * t);
+            } else {
+                sum += tropopausePressure * std::exp(-9.80665 * (h - 11000.0) / (287.05 * 216.65)) / (287.05 * 216.65);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * Altitudes::kCount);
+}
+
 } // namespace
 
 void RegisterSystemBenchmarks() {
@@ -245,6 +281,8 @@ void RegisterSystemBenchmarks() {
     benchmark::RegisterBenchmark("BM_LoadDefaultEnvironment", BM_LoadDefaultEnvironment)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_AtmosphereLookups", BM_AtmosphereLookups)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_AtmosphereFormulas", BM_AtmosphereFormulas)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_AirDensityLookup", BM_AirDensityLookup)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_AirDensityFormula", BM_AirDensityFormula)->Unit(benchmark::kMicrosecond);
 }
 
 } // namespace bench
