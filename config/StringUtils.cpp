@@ -47,8 +47,6 @@ void BuildPath(const char* directory, const char* name, char* out, int32_t outSi
 
 } // namespace
 
-bool StrIsEmpty(const char* s) { return s == nullptr || s[0] == '\0'; }
-
 void StrClear(char* buffer) {
     if (buffer != nullptr) buffer[0] = '\0';
 }

@@ -6,7 +6,8 @@
 
 namespace envsys {
 
-bool StrIsEmpty(const char* s);
+// Inline: every lookup asks it of its names.
+inline bool StrIsEmpty(const char* s) { return s == nullptr || s[0] == '\0'; }
 void StrClear(char* buffer);
 char* StrDuplicate(const char* s); // MemAlloc copy, or null
 void StrFree(char** s);
