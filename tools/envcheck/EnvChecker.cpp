@@ -304,34 +304,34 @@ void EnvChecker::CrossCheck(envsys::IniFile* doc) {
             std::to_string(differences.size() - shown) + " more differences from the configuration library");
 }
 
-void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const ScannedKey& key) {
+void EnvChecker::CheckValue(const std::string& owner, const KeySpec& keySpec, const ScannedKey& key) {
     const std::string what = owner + "." + key.name;
     const std::string& v = key.value;
     auto warn = [&](const std::string& message) { Add(key.at, Severity::Warning, what + ": " + message); };
     if (!key.hasValue || v.empty()) {
-        switch (spec.type) {
+        switch (keySpec.type) {
         case KeyType::Float:
         case KeyType::Int:
             warn(std::string("has no value: it reads as 0") +
-                 (spec.defaultText != "0" ? ", not as the default " + spec.defaultText : ""));
+                 (keySpec.defaultText != "0" ? ", not as the default " + keySpec.defaultText : ""));
             break;
         case KeyType::Bool:
             warn(std::string("has no value: it reads as false") +
-                 (spec.defaultText == "TRUE" ? ", not as the default TRUE" : ""));
+                 (keySpec.defaultText == "TRUE" ? ", not as the default TRUE" : ""));
             break;
         case KeyType::Color:
         case KeyType::ColorAlpha:
             warn("has no value: the colour keeps its previous value (black on the first load)");
             break;
         case KeyType::Enum:
-            warn("has no value: it reads as " + spec.words.front());
+            warn("has no value: it reads as " + keySpec.words.front());
             break;
         default:
             break;
         }
         return;
     }
-    switch (spec.type) {
+    switch (keySpec.type) {
     case KeyType::Float: {
         const ParsedNumber n = ParseFloat(v);
         if (!n.problem.empty()) warn(n.problem);
@@ -369,8 +369,8 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
     case KeyType::Text:
     case KeyType::Material:
     case KeyType::StarFile:
-        if (static_cast<int>(v.size()) > spec.maxLength)
-            warn("the value is longer than " + std::to_string(spec.maxLength) + " characters and is cut");
+        if (static_cast<int>(v.size()) > keySpec.maxLength)
+            warn("the value is longer than " + std::to_string(keySpec.maxLength) + " characters and is cut");
         break;
     case KeyType::Color:
     case KeyType::ColorAlpha:
@@ -383,7 +383,7 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
             if (comma == std::string::npos) break;
             start = comma + 1;
         }
-        if (spec.type == KeyType::Vector) {
+        if (keySpec.type == KeyType::Vector) {
             if (parts.size() < 2) {
                 warn(Quoted(v) + " has no comma: the vector reads as 0,0,0");
                 break;
@@ -395,16 +395,16 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
                                  "(black on the first load)");
                 break;
             }
-            const size_t most = spec.type == KeyType::ColorAlpha ? 4 : 3;
+            const size_t most = keySpec.type == KeyType::ColorAlpha ? 4 : 3;
             if (parts.size() > most)
                 warn(Quoted(v) + " has more than " + std::to_string(most) + " components: the rest are ignored");
         }
-        const size_t used = std::min<size_t>(parts.size(), spec.type == KeyType::ColorAlpha ? 4 : 3);
+        const size_t used = std::min<size_t>(parts.size(), keySpec.type == KeyType::ColorAlpha ? 4 : 3);
         for (size_t i = 0; i < used; ++i) {
             const ParsedNumber n = ParseFloat(parts[i]);
             if (!n.problem.empty()) {
                 warn("component " + std::to_string(i + 1) + ": " + n.problem);
-            } else if (spec.type != KeyType::Vector && (n.value < 0.0 || n.value > 1.0)) {
+            } else if (keySpec.type != KeyType::Vector && (n.value < 0.0 || n.value > 1.0)) {
                 warn("component " + std::to_string(i + 1) + " (" + Trim(parts[i]) + ") is outside 0..1 and is " +
                      "clamped to " + (n.value < 0.0 ? "0" : "1"));
             }
@@ -413,10 +413,10 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
     }
     case KeyType::Pattern: {
         std::string problem;
-        int conversions = AnalysePattern(v, spec.patternArgs, &problem);
+        int conversions = AnalysePattern(v, keySpec.patternArgs, &problem);
         // The library decides; the analysis gives the reason.
         std::string name;
-        const std::vector<int> probe(static_cast<size_t>(spec.patternArgs), 1);
+        const std::vector<int> probe(static_cast<size_t>(keySpec.patternArgs), 1);
         if (!FormatName(v, probe, &name) && conversions >= 0) {
             conversions = -1;
             problem = "the configuration library refuses it";
@@ -428,31 +428,31 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& spec, const
         if (conversions < 0) {
             Add(key.at, Severity::Error,
                 what + ": the system rejects the pattern " + Quoted(v) + " (" + problem + "): no name is formed");
-        } else if (conversions < spec.patternArgs) {
+        } else if (conversions < keySpec.patternArgs) {
             warn("the pattern " + Quoted(v) + " uses " + std::to_string(conversions) + " of the " +
-                 std::to_string(spec.patternArgs) + " numbers it is given (" + spec.argsMeaning +
+                 std::to_string(keySpec.patternArgs) + " numbers it is given (" + keySpec.argsMeaning +
                  "), so several textures share one name");
         }
         break;
     }
     case KeyType::Enum: {
-        for (const std::string& w : spec.words)
+        for (const std::string& w : keySpec.words)
             if (SameName(w, v)) return;
-        const std::string suggestion = Suggest(v, spec.words);
-        warn(Quoted(v) + " is not a " + spec.name + " word: it reads as " + spec.words.front() +
+        const std::string suggestion = Suggest(v, keySpec.words);
+        warn(Quoted(v) + " is not a " + keySpec.name + " word: it reads as " + keySpec.words.front() +
              (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)"));
         break;
     }
     }
 }
 
-void EnvChecker::CheckKeys(const ScannedSection& section, const SectionSpec& spec, const std::string& kind) {
+void EnvChecker::CheckKeys(const ScannedSection& section, const SectionSpec& keySpec, const std::string& kind) {
     std::vector<std::string> names;
-    for (const KeySpec& k : spec.keys)
+    for (const KeySpec& k : keySpec.keys)
         names.push_back(k.name);
     for (const ScannedKey& key : section.keys) {
         if (key.name.empty()) continue;
-        if (const KeySpec* k = FindKeySpec(spec.keys, key.name)) {
+        if (const KeySpec* k = FindKeySpec(keySpec.keys, key.name)) {
             CheckValue(section.name, *k, key);
             continue;
         }
@@ -512,7 +512,7 @@ void EnvChecker::CheckWind(const ScannedSection& section) {
 }
 
 void EnvChecker::CheckMaterial(const ScannedSection& section) {
-    const SectionSpec& spec = MaterialSection();
+    const SectionSpec& keySpec = MaterialSection();
     long stages = IntOf(section.name, "NumTextureStages", 0);
     if (stages < 0 || stages > kMaxTextureStages) {
         Add(WhereOf(section.name, "NumTextureStages"), Severity::Error,
@@ -521,13 +521,13 @@ void EnvChecker::CheckMaterial(const ScannedSection& section) {
         stages = 0;
     }
     std::vector<std::string> names;
-    for (const KeySpec& k : spec.keys)
+    for (const KeySpec& k : keySpec.keys)
         names.push_back(k.name);
     for (const KeySpec& k : TextureStageKeys())
         names.push_back("TextureStage[01]." + k.name);
     for (const ScannedKey& key : section.keys) {
         if (key.name.empty()) continue;
-        if (const KeySpec* k = FindKeySpec(spec.keys, key.name)) {
+        if (const KeySpec* k = FindKeySpec(keySpec.keys, key.name)) {
             CheckValue(section.name, *k, key);
             continue;
         }
@@ -572,8 +572,8 @@ void EnvChecker::CheckSections() {
         ++windChangeCount_;
 
     // Material sections are the ones the material keys name.
-    auto collect = [&](const std::string& section, const SectionSpec& spec) {
-        for (const KeySpec& k : spec.keys) {
+    auto collect = [&](const std::string& section, const SectionSpec& keySpec) {
+        for (const KeySpec& k : keySpec.keys) {
             if (k.type != KeyType::Material) continue;
             const ScannedKey* key = scanner_.FindKey(section, k.name);
             if (key == nullptr || key->value.empty()) continue;
@@ -867,12 +867,12 @@ void EnvChecker::BuildDump(envsys::IniFile* doc) {
         if (k == nullptr) return std::string("default");
         return FileName(k->at.file) + ":" + std::to_string(k->at.line);
     };
-    auto value = [&](const std::string& section, const KeySpec& spec) -> std::string {
-        const ScannedKey* k = scanner_.FindKey(section, spec.name);
-        if (k == nullptr) return spec.defaultText;
+    auto value = [&](const std::string& section, const KeySpec& keySpec) -> std::string {
+        const ScannedKey* k = scanner_.FindKey(section, keySpec.name);
+        if (k == nullptr) return keySpec.defaultText;
         const char* s = section.c_str();
         const char* key = k->name.c_str();
-        switch (spec.type) {
+        switch (keySpec.type) {
         case KeyType::Float:
             return Number(doc->GetFloat(s, key, 0.0f));
         case KeyType::Int:
@@ -882,11 +882,11 @@ void EnvChecker::BuildDump(envsys::IniFile* doc) {
         case KeyType::Color:
         case KeyType::ColorAlpha: {
             float c[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-            const int32_t ok =
-                spec.type == KeyType::Color ? envsys::GetColor(c, doc, s, key) : envsys::GetColorAlpha(c, doc, s, key);
+            const int32_t ok = keySpec.type == KeyType::Color ? envsys::GetColor(c, doc, s, key)
+                                                              : envsys::GetColorAlpha(c, doc, s, key);
             if (ok == 0) return "unchanged (fewer than three components)";
             std::string out = Number(c[0]) + ", " + Number(c[1]) + ", " + Number(c[2]);
-            if (spec.type == KeyType::ColorAlpha) out += ", " + Number(c[3]);
+            if (keySpec.type == KeyType::ColorAlpha) out += ", " + Number(c[3]);
             return out;
         }
         case KeyType::Vector: {
@@ -897,9 +897,9 @@ void EnvChecker::BuildDump(envsys::IniFile* doc) {
         case KeyType::Enum: {
             char text[envsys::kNameBufferSize];
             doc->GetString(s, key, "", text, sizeof text, envsys::kCaseAsStored);
-            for (const std::string& w : spec.words)
+            for (const std::string& w : keySpec.words)
                 if (SameName(w, text)) return w;
-            return spec.words.front();
+            return keySpec.words.front();
         }
         default: {
             char text[envsys::kNameBufferSize];

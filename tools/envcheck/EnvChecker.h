@@ -50,8 +50,8 @@ private:
     void Add(Location at, Severity severity, std::string message);
     void CrossCheck(class envsys::IniFile* doc);
     void CheckSections();
-    void CheckKeys(const ScannedSection& section, const SectionSpec& spec, const std::string& kind);
-    void CheckValue(const std::string& owner, const KeySpec& spec, const ScannedKey& key);
+    void CheckKeys(const ScannedSection& section, const SectionSpec& keySpec, const std::string& kind);
+    void CheckValue(const std::string& owner, const KeySpec& keySpec, const ScannedKey& key);
     void CheckMaterial(const ScannedSection& section);
     void CheckWind(const ScannedSection& section);
     void CheckModel();

@@ -55,7 +55,7 @@ const std::vector<KeySpec>& WindChangeKeys();
 
 constexpr int kMaxTextureStages = 8;
 
-// Finds a key spec by name without regard to case; null when none.
+// Finds the schema entry of a key by name without regard to case; null when none.
 const KeySpec* FindKeySpec(const std::vector<KeySpec>& keys, const std::string& name);
 
 // Case-insensitive ASCII comparison, as the configuration library compares names.
