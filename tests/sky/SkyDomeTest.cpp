@@ -287,7 +287,6 @@ TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
 }
 
 TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) {
-    SKY_REQUIRE_CONFIG(host);
     const size_t baseBlocks = host.mem.LiveBlocks();
     // The band material's definition comes with a texture of its own (handle 42).
     host.gfx.materialLoader = [](MaterialRecord* record, IniFile* file, const char* section) -> int32_t {

@@ -234,7 +234,6 @@ TEST_F(SunTest, WithoutViewOrViewportNothingIsDrawnOrDividedByZero) {
 }
 
 TEST_F(SunTest, LoadReadsFlaresFramesAndSurvivesHostilePatterns) {
-    SKY_REQUIRE_CONFIG(host);
     host.files.Add("sun.ini",
                    "[Sun]\nTwilightSunMaterial=TwiMat\nTwilightSunAnimation=3\n"
                    "TwilightSunFormat=twilight_sun_with_a_rather_long_name_%02d_padding_padding_padding.dds\n"
