@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
+#include <vector>
 
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
@@ -18,6 +20,12 @@ void Set3(float* c, float r, float g, float b) {
     c[0] = r;
     c[1] = g;
     c[2] = b;
+}
+
+// Consecutive float fields of a settings struct, in declaration order.
+void Fill(float* first, std::initializer_list<float> values) {
+    for (float v : values)
+        *first++ = v;
 }
 
 int32_t SecondsOf(const TimeOfDay* t) { return (t->hours * 60 + t->minutes) * 60 + t->seconds; }
@@ -45,57 +53,23 @@ protected:
     void SetUp() override {
         host.Init();
         env = host.env();
-        LightState& day = es.day;
-        day.sunHeight = 0.5f;
-        day.sunBrightness = 1.0f;
-        day.sunLightLevel = 1.0f;
-        Set3(day.sunColor, 1.0f, 1.0f, 0.9f);
-        Set3(day.ambientColor, 0.4f, 0.4f, 0.4f);
-        Set3(day.skyColor, 0.2f, 0.4f, 0.8f);
-        Set3(day.horizonColor, 0.6f, 0.7f, 0.9f);
-        Set3(day.fogColor, 0.7f, 0.7f, 0.8f);
-        LightState& t1 = es.twilight1;
-        t1.sunHeight = 0.2f;
-        t1.sunBrightness = 0.8f;
-        t1.sunLightLevel = 0.6f;
-        Set3(t1.sunColor, 1.0f, 0.6f, 0.2f);
-        Set3(t1.ambientColor, 0.3f, 0.3f, 0.3f);
-        Set3(t1.skyColor, 0.4f, 0.3f, 0.6f);
-        Set3(t1.horizonColor, 0.8f, 0.5f, 0.3f);
-        Set3(t1.fogColor, 0.5f, 0.4f, 0.4f);
-        LightState& t2 = es.twilight2;
-        t2.sunHeight = 0.0f;
-        t2.sunBrightness = 0.4f;
-        t2.sunLightLevel = 0.2f;
-        Set3(t2.sunColor, 0.8f, 0.2f, 0.0f);
-        Set3(t2.ambientColor, 0.1f, 0.1f, 0.2f);
-        Set3(t2.skyColor, 0.1f, 0.1f, 0.3f);
-        Set3(t2.horizonColor, 0.5f, 0.2f, 0.1f);
-        Set3(t2.fogColor, 0.2f, 0.2f, 0.2f);
-        LightState& n = es.night;
-        n.sunHeight = -0.2f;
-        Set3(n.ambientColor, 0.05f, 0.05f, 0.1f);
-        Set3(n.skyColor, 0.0f, 0.0f, 0.1f);
-        Set3(n.horizonColor, 0.05f, 0.05f, 0.1f);
-        Set3(n.fogColor, 0.02f, 0.02f, 0.04f);
-
-        EnvironmentSystem::WeatherSettings& w = es.weather;
-        w.startClear = 1000.0f;
-        w.endClear = 20000.0f;
-        w.startOvercast = 400.0f;
-        w.endOvercast = 6000.0f;
-        Set3(w.overcastColor, 0.5f, 0.5f, 0.5f);
-        w.startInclement = 100.0f;
-        w.endInclement = 2100.0f;
-        Set3(w.inclementColor, 0.3f, 0.3f, 0.35f);
-        w.startCloud = 10.0f;
-        w.endCloud = 200.0f;
-        Set3(w.cloudColor, 0.9f, 0.9f, 1.0f);
-        Set3(w.hazeFogColor, 0.75f, 0.75f, 0.7f);
-        w.overcastLight = 0.5f;
-        w.inclementLight = 0.25f;
-        Set3(w.overcastHorizonColor, 0.55f, 0.55f, 0.6f);
-        Set3(w.inclementHorizonColor, 0.35f, 0.35f, 0.4f);
+        // Each state: height, brightness, light level, then the sun, ambient,
+        // sky, horizon and fog colours.
+        Fill(&es.day.sunHeight, {0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 0.9f, 0.4f, 0.4f, 0.4f, 0.2f, 0.4f, 0.8f, 0.6f, 0.7f,
+                                 0.9f, 0.7f, 0.7f, 0.8f});
+        Fill(&es.twilight1.sunHeight, {0.2f, 0.8f, 0.6f, 1.0f, 0.6f, 0.2f, 0.3f, 0.3f, 0.3f, 0.4f, 0.3f, 0.6f, 0.8f,
+                                       0.5f, 0.3f, 0.5f, 0.4f, 0.4f});
+        Fill(&es.twilight2.sunHeight, {0.0f, 0.4f, 0.2f, 0.8f, 0.2f, 0.0f, 0.1f, 0.1f, 0.2f, 0.1f, 0.1f, 0.3f, 0.5f,
+                                       0.2f, 0.1f, 0.2f, 0.2f, 0.2f});
+        Fill(&es.night.sunHeight, {-0.2f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.05f, 0.05f, 0.1f, 0.0f, 0.0f, 0.1f, 0.05f,
+                                   0.05f, 0.1f, 0.02f, 0.02f, 0.04f});
+        // Clear and overcast ranges, overcast colour, inclement range and
+        // colour, cloud range and colour, haze fog colour, overcast and
+        // inclement light, overcast and inclement horizon colours.
+        static_assert(sizeof(es.weather) == 28 * sizeof(float), "WeatherSettings is 28 floats");
+        Fill(&es.weather.startClear,
+             {1000.0f, 20000.0f, 400.0f, 6000.0f, 0.5f,  0.5f, 0.5f, 100.0f, 2100.0f, 0.3f,  0.3f, 0.35f, 10.0f, 200.0f,
+              0.9f,    0.9f,     1.0f,   0.75f,   0.75f, 0.7f, 0.5f, 0.25f,  0.55f,   0.55f, 0.6f, 0.35f, 0.35f, 0.4f});
         es.updateInterval = 60.0f;
         env->SetVisibility(1.0f);
         host.viewer.position[2] = 5000.0;
@@ -126,6 +100,15 @@ protected:
         const bool inBand = std::fabs(alt - es.overcastAltitude) < es.transitionDepth;
         es.bandState = inBand ? -1 : (es.overcastAltitude < alt ? 1 : 0);
         host.Frame(dt);
+    }
+
+    void ExpectClock(int32_t h, int32_t m, int32_t sec, int32_t year, int32_t month, int32_t day) {
+        TimeOfDay t{};
+        CalendarDate d{};
+        env->GetTime(&t);
+        env->GetDate(&d);
+        EXPECT_EQ(std::vector<int32_t>({t.hours, t.minutes, t.seconds, d.year, d.month, d.day}),
+                  std::vector<int32_t>({h, m, sec, year, month, day}));
     }
 
     TestHost host;
@@ -335,36 +318,19 @@ TEST_F(Lighting, RecomputeScheduleWholeSecondsAndMidnightCarry) {
     host.Frame(0.0f); // marked: recomputes at once
     host.Frame(30.0f);
     host.Frame(30.0f); // 60 gathered: not more than the interval
-    TimeOfDay t{};
-    env->GetTime(&t);
-    EXPECT_EQ(t.minutes, 58);
-    EXPECT_EQ(t.seconds, 0);
+    ExpectClock(23, 58, 0, 2003, 12, 31);
     host.Frame(0.75f); // 60.75 > 60: the clock takes 60 s, the fraction is lost
-    env->GetTime(&t);
-    EXPECT_EQ(t.minutes, 59);
-    EXPECT_EQ(t.seconds, 0);
+    ExpectClock(23, 59, 0, 2003, 12, 31);
     host.Frame(61.0f); // carries past midnight: the next day, once
-    env->GetTime(&t);
-    CalendarDate d{};
-    env->GetDate(&d);
-    EXPECT_EQ(t.hours, 0);
-    EXPECT_EQ(t.seconds, 1);
-    EXPECT_EQ(d.year, 2004);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 1);
+    ExpectClock(0, 0, 1, 2004, 1, 1);
     // A carry backwards past midnight also advances the date by one day.
     host.SetTime(0, 0, 10);
     host.Frame(-30.0f);
-    env->GetTime(&t);
-    env->GetDate(&d);
-    EXPECT_EQ(t.hours, 23);
-    EXPECT_EQ(t.minutes, 59);
-    EXPECT_EQ(t.seconds, 40);
-    EXPECT_EQ(d.day, 2);
+    ExpectClock(23, 59, 40, 2004, 1, 2);
     // A huge gathered time carries several days: still exactly one.
     host.Frame(1e6f);
-    env->GetDate(&d);
-    EXPECT_EQ(d.day, 3);
+    CalendarDate d{};
+    EXPECT_EQ(env->GetDate(&d)->day, 3);
 }
 
 TEST_F(Lighting, EnteringOrCrossingTheLayerRecomputesAtOnce) {
