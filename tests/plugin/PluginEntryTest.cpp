@@ -72,17 +72,15 @@ TEST(PluginEntry, OwnerTagMismatchStopsBeforeReleasingServices) {
 }
 
 TEST(PluginEntry, VersionTextFromTheBuildDate) {
-    char text[16];
-    FormatVersionText("Oct 11 2002", text, sizeof text);
-    EXPECT_STREQ(text, "v10.11.02");
-    FormatVersionText("Jan  5 2026", text, sizeof text);
-    EXPECT_STREQ(text, "v01.05.26");
-    FormatVersionText("Foo 30 1999", text, sizeof text);
-    EXPECT_STREQ(text, "v00.30.99");
-    // Too short to hold a date: zeros rather than a read past the text.
-    FormatVersionText("Oct", text, sizeof text);
-    EXPECT_STREQ(text, "v00.00.00");
-
+    // An unknown month is 00; a text too short to hold a date gives zeros
+    // rather than a read past its end.
+    const char* const cases[][2] = {
+        {"Oct 11 2002", "v10.11.02"}, {"Jan  5 2026", "v01.05.26"}, {"Foo 30 1999", "v00.30.99"}, {"Oct", "v00.00.00"}};
+    for (const auto& c : cases) {
+        char text[16];
+        FormatVersionText(c[0], text, sizeof text);
+        EXPECT_STREQ(text, c[1]) << c[0];
+    }
     TestHost host;
     host.Init();
     ASSERT_NE(VersionText(), nullptr);
@@ -124,7 +122,7 @@ TEST(PluginEntry, MemoryWrappersWithAndWithoutMem) {
     MemFree(reinterpret_cast<void*>(0x1000));
 }
 
-TEST(PluginEntry, WithheldServicesStayNullAndNothingCrashes) {
+TEST(PluginEntry, WithheldServicesOrNoShellStayNullAndNothingCrashes) {
     TestHost host;
     host.shell.withheld = {"GFX", "VMG", "PTS", "APP", "MEM", "FMG", "RND"};
     host.Init();
@@ -136,9 +134,7 @@ TEST(PluginEntry, WithheldServicesStayNullAndNothingCrashes) {
     env->Unload();
     host.Exit();
     EXPECT_EQ(g_plugin.shell, nullptr);
-}
-
-TEST(PluginEntry, InitWithoutShellDoesNothing) {
+    // No shell at all: InitDLL does nothing, and ExitDLL has nothing to give back.
     ::InitDLL(1, nullptr);
     EXPECT_EQ(g_plugin.shell, nullptr);
     ::ExitDLL();
