@@ -24,6 +24,12 @@ void ExpectDate(const CalendarDate& d, int32_t year, int32_t month, int32_t day)
     EXPECT_EQ(d.day, day);
 }
 
+void ExpectTime(const TimeOfDay& t, int32_t hours, int32_t minutes, int32_t seconds) {
+    EXPECT_EQ(t.hours, hours);
+    EXPECT_EQ(t.minutes, minutes);
+    EXPECT_EQ(t.seconds, seconds);
+}
+
 TEST(Calendar, LeapRuleAndYearEndsBothWays) {
     ExpectDate(Plus({2000, 2, 28}, 1), 2000, 2, 29); // divisible by 400: leap
     ExpectDate(Plus({1900, 2, 28}, 1), 1900, 3, 1);  // divisible by 100 only: not
@@ -70,15 +76,11 @@ TEST(Calendar, DayOfYearIgnoresTheLeapDay) {
 TEST(Clock, NormalisationCarriesAndBorrowsWholeDays) {
     TimeOfDay t{0, 0, 0, 0};
     EXPECT_EQ(AddSecondsToTime(t, 86400), 1);
-    EXPECT_EQ(t.hours, 0);
-    EXPECT_EQ(t.minutes, 0);
-    EXPECT_EQ(t.seconds, 0);
+    ExpectTime(t, 0, 0, 0);
     EXPECT_EQ(t.dayCarry, 1);
     t = {0, 0, 0, 0};
     EXPECT_EQ(AddSecondsToTime(t, -1), -1);
-    EXPECT_EQ(t.hours, 23);
-    EXPECT_EQ(t.minutes, 59);
-    EXPECT_EQ(t.seconds, 59);
+    ExpectTime(t, 23, 59, 59);
     // The carry is that of this normalisation only.
     EXPECT_EQ(AddSecondsToTime(t, 1), 1);
     EXPECT_EQ(AddSecondsToTime(t, 5), 0);
@@ -86,9 +88,7 @@ TEST(Clock, NormalisationCarriesAndBorrowsWholeDays) {
 
     t = {25, -1, 130, 7}; // 25:00 minus a minute plus 130 s = 1 day, 01:01:10
     EXPECT_EQ(NormalizeTime(t), 1);
-    EXPECT_EQ(t.hours, 1);
-    EXPECT_EQ(t.minutes, 1);
-    EXPECT_EQ(t.seconds, 10);
+    ExpectTime(t, 1, 1, 10);
     EXPECT_EQ(SecondsOfDay(t), 3670);
     t = {-49, 0, 0, 0};
     EXPECT_EQ(NormalizeTime(t), -3);
