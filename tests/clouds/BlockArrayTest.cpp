@@ -23,42 +23,30 @@ protected:
     BlockArray<Record> array;
 };
 
-TEST_F(BlockArrayTest, StartsEmptyAndAllocatesZeroFilledRecords) {
+TEST_F(BlockArrayTest, ZeroFilledRecordsAndTheCursorRulesOfAWalk) {
     EXPECT_EQ(array.cursor, -1);
     EXPECT_EQ(array.Current(), nullptr);
-    ASSERT_TRUE(array.Allocate(3));
-    EXPECT_EQ(array.count, 3);
-    EXPECT_EQ(array.cursor, 0);
-    EXPECT_EQ(host.log.Last("MEM.Allocate")->numbers[0], 3.0 * sizeof(Record));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(array.Records()[i].a, 0);
-        EXPECT_EQ(array.Records()[i].b[4], 0.0f);
-    }
-}
-
-TEST_F(BlockArrayTest, AWalkVisitsEveryRecordOnceAndStopsAtCount) {
     ASSERT_TRUE(array.Allocate(4));
+    EXPECT_EQ(array.cursor, 0);
+    EXPECT_EQ(host.log.Last("MEM.Allocate")->numbers[0], 4.0 * sizeof(Record));
+    // A walk visits every (zeroed) record once and stops at the count.
     int visited = 0;
-    for (array.First(); Record* r = array.Current(); array.Next())
+    for (array.First(); Record* r = array.Current(); array.Next()) {
+        EXPECT_TRUE(r->a == 0 && r->b[4] == 0.0f);
         r->a = ++visited;
+    }
     EXPECT_EQ(visited, 4);
-    EXPECT_EQ(array.cursor, 4);
     array.Next(); // past the end it stays put
     EXPECT_EQ(array.cursor, 4);
     EXPECT_EQ(array.Current(), nullptr);
-    EXPECT_EQ(array.Records()[3].a, 4);
     array.First();
     EXPECT_EQ(array.Current()->a, 1);
-}
-
-TEST_F(BlockArrayTest, AtMovesTheCursorOnlyWhenInRange) {
-    ASSERT_TRUE(array.Allocate(3));
+    // At moves the cursor only when in range.
     EXPECT_EQ(array.At(2), &array.Records()[2]);
-    EXPECT_EQ(array.cursor, 2);
-    EXPECT_EQ(array.At(3), nullptr);
+    EXPECT_EQ(array.At(4), nullptr);
     EXPECT_EQ(array.At(-1), nullptr);
     EXPECT_EQ(array.cursor, 2);
-    EXPECT_EQ(array.Current(), &array.Records()[2]);
+    EXPECT_EQ(array.Current()->a, 3);
 }
 
 TEST_F(BlockArrayTest, ReallocationFreesTheOldBlockAndZeroRecordsAreEmpty) {
