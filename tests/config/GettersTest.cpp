@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "config/IniFile.h"
 #include "config/StringUtils.h"
@@ -68,27 +70,37 @@ struct Getters : ::testing::Test {
 };
 
 TEST_F(Getters, NumbersAreWhatAtolAndStrtodGive) {
-    EXPECT_EQ(file->GetInt("Values", "Int", 0), 42);
-    EXPECT_EQ(file->GetInt("values", "NEGATIVE", 0), -17);
-    EXPECT_EQ(file->GetInt("Values", "Float", 9), 0);
-    EXPECT_EQ(file->GetInt("Values", "Hex", 9), 0);                           // atol stops at the x
-    EXPECT_FLOAT_EQ(file->GetFloat("Values", "Hex", 9), 16.0f);               // strtod reads hex
-    EXPECT_EQ(file->GetFloat("Values", "Float", 0), static_cast<float>(0.1)); // the double, then float
-    EXPECT_FLOAT_EQ(file->GetFloat("Values", "Exp", 0), 1000.0f);
-    // Present but empty or not numeric: 0, not the default.
-    EXPECT_EQ(file->GetInt("Values", "Empty", 9), 0);
-    EXPECT_EQ(file->GetFloat("Values", "Blank", 9.0f), 0.0f);
-    EXPECT_EQ(file->GetInt("Values", "Text", 9), 0);
-    // Only a missing key, section or name gives the default.
-    EXPECT_EQ(file->GetInt("Values", "Missing", 9), 9);
-    EXPECT_EQ(file->GetInt("Nowhere", "Int", 9), 9);
-    EXPECT_EQ(file->GetInt("", "Int", 9), 9);
-    EXPECT_EQ(file->GetInt(nullptr, "Int", 9), 9);
-    EXPECT_EQ(file->GetFloat("Values", nullptr, 2.5f), 2.5f);
-    // Out-of-range integers saturate at 32 bits, as atol does on the
-    // 32-bit runtime.
-    EXPECT_EQ(file->GetInt("Values", "Huge", 0), 2147483647);
-    EXPECT_EQ(file->GetInt("Values", "Tiny", 0), -2147483647 - 1);
+    struct Case {
+        const char* section;
+        const char* key;
+        int32_t integer; // GetInt with default 9
+        float number;    // GetFloat with default 9
+    };
+    // Float: the double, then float. Hex: atol stops at the x, strtod reads
+    // hex. Empty, Blank, Text: present but empty or not numeric gives 0, not
+    // the default; only a missing key, section or name gives the default.
+    // Huge and Tiny: integers saturate at 32 bits, as atol does on the 32-bit
+    // runtime.
+    const Case cases[] = {{"Values", "Int", 42, 42.0f},
+                          {"values", "NEGATIVE", -17, -17.0f},
+                          {"Values", "Float", 0, static_cast<float>(0.1)},
+                          {"Values", "Hex", 0, 16.0f},
+                          {"Values", "Exp", 1, 1000.0f},
+                          {"Values", "Empty", 0, 0.0f},
+                          {"Values", "Blank", 0, 0.0f},
+                          {"Values", "Text", 0, 0.0f},
+                          {"Values", "Missing", 9, 9.0f},
+                          {"Nowhere", "Int", 9, 9.0f},
+                          {"", "Int", 9, 9.0f},
+                          {nullptr, "Int", 9, 9.0f},
+                          {"Values", nullptr, 9, 9.0f},
+                          {"Values", "Huge", 2147483647, 99999999999.0f},
+                          {"Values", "Tiny", -2147483647 - 1, -99999999999.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.section ? c.section : "(null)") << "/" << (c.key ? c.key : "(null)"));
+        EXPECT_EQ(file->GetInt(c.section, c.key, 9), c.integer);
+        EXPECT_EQ(file->GetFloat(c.section, c.key, 9.0f), c.number);
+    }
 }
 
 TEST_F(Getters, ValueKindFollowsTheLastGetter) {
@@ -110,14 +122,13 @@ TEST_F(Getters, ValueKindFollowsTheLastGetter) {
 }
 
 TEST_F(Getters, BooleansReadTrueFalseOrTheIntegersTruth) {
-    EXPECT_EQ(file->GetBool("Values", "Word", 1), 0); // Yes: integer 0
+    // Yes reads as the integer 0, 5 as 1 (not 5); a missing key returns the
+    // default unchanged.
+    const std::pair<const char*, int32_t> cases[] = {{"Word", 0}, {"True", 1}, {"TrueUpper", 1}, {"False", 0},
+                                                     {"Five", 1}, {"Zero", 0}, {"Empty", 0},     {"Missing", 7}};
+    for (const auto& c : cases)
+        EXPECT_EQ(file->GetBool("Values", c.first, 7), c.second) << c.first;
     EXPECT_EQ(file->GetBool("Values", "True", 0), 1);
-    EXPECT_EQ(file->GetBool("Values", "TrueUpper", 0), 1);
-    EXPECT_EQ(file->GetBool("Values", "False", 1), 0);
-    EXPECT_EQ(file->GetBool("Values", "Five", 0), 1); // 1, not 5
-    EXPECT_EQ(file->GetBool("Values", "Zero", 1), 0);
-    EXPECT_EQ(file->GetBool("Values", "Empty", 1), 0);
-    EXPECT_EQ(file->GetBool("Values", "Missing", 7), 7); // unchanged
 }
 
 TEST_F(Getters, StringsAreBoundedAndCaseIsAppliedToFoundValuesOnly) {
@@ -147,30 +158,19 @@ TEST_F(Getters, StringCopiesAreHeapStringsOrNone) {
 }
 
 TEST_F(Getters, VectorsReadUpToThreeCommaSeparatedParts) {
-    float v[3] = {9, 9, 9};
-    GetVector(v, file, "Vectors", "Full");
-    EXPECT_FLOAT_EQ(v[0], 1.5f);
-    EXPECT_FLOAT_EQ(v[1], -2.0f);
-    EXPECT_FLOAT_EQ(v[2], 3.25f);
-    GetVector(v, file, "Vectors", "Two");
-    EXPECT_EQ(v[0], 1.0f);
-    EXPECT_EQ(v[1], 2.0f);
-    EXPECT_EQ(v[2], 0.0f);
-    GetVector(v, file, "Vectors", "One"); // no comma: all zero
-    EXPECT_EQ(v[0], 0.0f);
-    EXPECT_EQ(v[1], 0.0f);
-    GetVector(v, file, "Vectors", "Four");
-    EXPECT_EQ(v[2], 3.0f);
-    GetVector(v, file, "Vectors", "Stray");
-    EXPECT_EQ(v[0], 0.0f);
-    EXPECT_EQ(v[1], 0.0f);
-    EXPECT_EQ(v[2], 7.0f);
-    GetVector(v, file, "Vectors", "Spaced");
-    EXPECT_EQ(v[0], 1.0f);
-    EXPECT_EQ(v[2], 3.0f);
-    v[0] = 4;
-    GetVector(v, file, "Vectors", "Missing");
-    EXPECT_EQ(v[0], 0.0f);
+    // No comma gives all zero, a fourth part is ignored, empty parts are 0,
+    // a missing key zeroes the vector.
+    const struct {
+        const char* key;
+        float x, y, z;
+    } cases[] = {{"Full", 1.5f, -2.0f, 3.25f}, {"Two", 1.0f, 2.0f, 0.0f},   {"One", 0.0f, 0.0f, 0.0f},
+                 {"Four", 1.0f, 2.0f, 3.0f},   {"Stray", 0.0f, 0.0f, 7.0f}, {"Spaced", 1.0f, 2.0f, 3.0f},
+                 {"Missing", 0.0f, 0.0f, 0.0f}};
+    for (const auto& c : cases) {
+        float v[3] = {9, 9, 9};
+        GetVector(v, file, "Vectors", c.key);
+        EXPECT_EQ(std::vector<float>(v, v + 3), std::vector<float>({c.x, c.y, c.z})) << c.key;
+    }
     GetVector(nullptr, file, "Vectors", "Full");
 }
 
