@@ -15,6 +15,8 @@ namespace {
 
 using testing::TestHost;
 
+std::vector<float> V3(const float* v) { return std::vector<float>(v, v + 3); }
+
 const char* kModelFile = R"([EnvironmentSystem]
 UpdateRate=15
 InclinationAngle=0
@@ -120,9 +122,7 @@ TEST_F(Loader, ReadsTheModelsSectionsAndEndsWithTheGraphicsCalls) {
     EXPECT_EQ(es.day.sunHeight, 0.3f);
     EXPECT_EQ(es.day.sunLightLevel, 0.9f);
     // Components are clamped to 0..1; a colour of two parts is not read.
-    EXPECT_EQ(es.day.sunColor[0], 1.0f);
-    EXPECT_EQ(es.day.sunColor[1], 0.5f);
-    EXPECT_EQ(es.day.sunColor[2], 0.0f);
+    EXPECT_EQ(V3(es.day.sunColor), (std::vector<float>{1.0f, 0.5f, 0.0f}));
     EXPECT_EQ(es.day.fogColor[0], 0.3f);
     EXPECT_EQ(es.twilight1.sunBrightness, 0.5f);
     EXPECT_EQ(es.night.skyColor[2], 0.05f);
@@ -135,9 +135,7 @@ TEST_F(Loader, ReadsTheModelsSectionsAndEndsWithTheGraphicsCalls) {
     EXPECT_EQ(env->GetGravityAcceleration(), 9.81f);
     float g[3] = {1, 1, 1};
     EXPECT_EQ(env->GetGravityVector(g), g);
-    EXPECT_EQ(g[0], 0.0f);
-    EXPECT_EQ(g[1], 0.0f);
-    EXPECT_EQ(g[2], -9.81f);
+    EXPECT_EQ(V3(g), (std::vector<float>{0.0f, 0.0f, -9.81f}));
     EXPECT_EQ(env->GetGravityVector(nullptr), nullptr);
 
     ASSERT_NE(host.log.Last("PTS.CreateParticleSystem"), nullptr);
@@ -205,13 +203,9 @@ ForceVector=1e30, nan, -1
     EXPECT_EQ(es.day.sunHeight, 0.0f);
     EXPECT_EQ(es.day.sunLightLevel, 0.0f); // 1e39 overflows a float to infinity
     // The colour reader clamps a NaN part to 0 and keeps the others.
-    EXPECT_EQ(es.day.skyColor[0], 0.0f);
-    EXPECT_EQ(es.day.skyColor[1], 0.5f);
+    EXPECT_EQ(V3(es.day.skyColor), (std::vector<float>{0.0f, 0.5f, 0.5f}));
     float g[3];
-    env->GetGravityVector(g);
-    EXPECT_EQ(g[0], FLT_MAX);
-    EXPECT_EQ(g[1], 0.0f);
-    EXPECT_EQ(g[2], -1e30f);
+    EXPECT_EQ(V3(env->GetGravityVector(g)), (std::vector<float>{FLT_MAX, 0.0f, -1e30f}));
 }
 
 } // namespace
