@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
@@ -215,17 +216,13 @@ TEST_F(OddValues, ExtremeClockArithmeticStaysInRange) {
     EXPECT_EQ(env->AddTime(INT32_MAX), 24855); // 2^31 - 1 s = 24855 days 3:14:07
     TimeOfDay t{};
     env->GetTime(&t);
-    EXPECT_EQ(t.hours, 3);
-    EXPECT_EQ(t.minutes, 14);
-    EXPECT_EQ(t.seconds, 7);
+    EXPECT_EQ(std::vector<int32_t>({t.hours, t.minutes, t.seconds}), std::vector<int32_t>({3, 14, 7}));
     EXPECT_EQ(env->AddTime(INT32_MIN), -24856);
     env->AddDays(INT32_MAX);
     env->AddDays(INT32_MIN);
     CalendarDate d{};
-    env->GetDate(&d);
-    EXPECT_EQ(d.year, -1); // one day before 1 January of year 0
-    EXPECT_EQ(d.month, 12);
-    EXPECT_EQ(d.day, 31);
+    env->GetDate(&d); // one day before 1 January of year 0
+    EXPECT_EQ(std::vector<int32_t>({d.year, d.month, d.day}), std::vector<int32_t>({-1, 12, 31}));
     // A time the host set far out of range is normalised by the next recompute.
     TimeOfDay wild{1000, -7000, 99999, 0};
     env->SetTime(&wild);
