@@ -175,23 +175,23 @@ TEST_F(Getters, VectorsReadUpToThreeCommaSeparatedParts) {
 }
 
 TEST_F(Getters, ColoursAreClampedAndNeedThreeParts) {
-    float c[3] = {9, 9, 9};
-    EXPECT_EQ(GetColor(c, file, "Colors", "Clamped"), 1);
-    EXPECT_EQ(c[0], 1.0f);
-    EXPECT_EQ(c[1], 0.5f);
-    EXPECT_EQ(c[2], 0.0f);
-    float kept[3] = {0.25f, 0.5f, 0.75f};
-    EXPECT_EQ(GetColor(kept, file, "Colors", "Short"), 0);
-    EXPECT_EQ(kept[0], 0.25f);
-    EXPECT_EQ(kept[2], 0.75f);
-    EXPECT_EQ(GetColor(kept, file, "Colors", "Missing"), 0);
-    EXPECT_EQ(kept[1], 0.5f);
-    EXPECT_EQ(GetColor(c, file, "Colors", "Commas"), 1); // three empty parts
-    EXPECT_EQ(c[0], 0.0f);
-    // NaN never reaches the host as a colour; infinity clamps to 1.
-    EXPECT_EQ(GetColor(c, file, "Colors", "Nan"), 1);
-    EXPECT_EQ(c[0], 0.0f);
-    EXPECT_EQ(c[2], 1.0f);
+    // Clamped to 0..1; three empty parts are a colour of zeros; NaN never
+    // reaches the host as a colour and infinity clamps to 1; fewer than three
+    // parts or a missing key leave the colour as it was.
+    const struct {
+        const char* key;
+        int32_t found;
+        std::vector<float> expected;
+    } cases[] = {{"Clamped", 1, {1.0f, 0.5f, 0.0f}},
+                 {"Commas", 1, {0.0f, 0.0f, 0.0f}},
+                 {"Nan", 1, {0.0f, 0.5f, 1.0f}},
+                 {"Short", 0, {0.25f, 0.625f, 0.75f}},
+                 {"Missing", 0, {0.25f, 0.625f, 0.75f}}};
+    for (const auto& c : cases) {
+        float color[3] = {0.25f, 0.625f, 0.75f}; // unlike every colour read, part by part
+        EXPECT_EQ(GetColor(color, file, "Colors", c.key), c.found) << c.key;
+        EXPECT_EQ(std::vector<float>(color, color + 3), c.expected) << c.key;
+    }
 
     float a[4] = {9, 9, 9, 9};
     EXPECT_EQ(GetColorAlpha(a, file, "Colors", "Alpha"), 1);
