@@ -8,11 +8,10 @@
 #include "plugin/Log.h"
 
 namespace envsys {
-namespace {
 
-const char* const kCullModeNames[] = {"NO_CULL", "COUNTERCLOCKWISE", "CLOCKWISE"};
+const char* const kCullModeNames[kCullModeCount] = {"NO_CULL", "COUNTERCLOCKWISE", "CLOCKWISE"};
 
-const char* const kBlendOpNames[] = {
+const char* const kBlendOpNames[kBlendOpCount] = {
     "ZERO",
     "ONE",
     "ADD",
@@ -30,7 +29,7 @@ const char* const kBlendOpNames[] = {
     "BLEND_INV_SRC_ALPHA_ADD_SRC",
 };
 
-const char* const kStageOpNames[] = {
+const char* const kStageOpNames[kStageOpCount] = {
     "NO_OP",
     "TEXTURE",
     "DIFFUSE",
@@ -46,6 +45,8 @@ const char* const kStageOpNames[] = {
     "BUMPMAP",
     "TRANSPARENCY",
 };
+
+namespace {
 
 struct FlagKey {
     const char* name;

@@ -1,5 +1,7 @@
 #include "tools/envcheck/Schema.h"
 
+#include "config/Material.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -44,20 +46,10 @@ std::vector<KeySpec> LightStateKeys() {
             C("AmbientColor"), C("SkyColor"),      C("HorizonColor"),  C("FogColor")};
 }
 
-const std::vector<std::string> kStageOps = {"NO_OP",
-                                            "TEXTURE",
-                                            "DIFFUSE",
-                                            "SPECULAR",
-                                            "TEXTURE_ADD_CURRENT",
-                                            "TEXTURE_ADD_DIFFUSE",
-                                            "TEXTURE_ADD_SPECULAR",
-                                            "TEXTURE_MODULATE_CURRENT",
-                                            "TEXTURE_MODULATE_DIFFUSE",
-                                            "TEXTURE_MODULATE_SPECULAR",
-                                            "TEXTURE_BLEND_TEXTURE_ALPHA",
-                                            "TEXTURE_BLEND_CURRENT_ALPHA",
-                                            "BUMPMAP",
-                                            "TRANSPARENCY"};
+// The material reader's own tables, so the checker accepts exactly its words.
+std::vector<std::string> Words(const char* const* names, int count) { return {names, names + count}; }
+
+const std::vector<std::string> kStageOps = Words(envsys::kStageOpNames, envsys::kStageOpCount);
 
 } // namespace
 
@@ -112,32 +104,28 @@ const SectionSpec& LensFlareSection() {
 }
 
 const SectionSpec& MaterialSection() {
-    static const SectionSpec section = {
-        "material",
-        {B("DepthBufferCheck"),
-         B("DepthBufferWrite"),
-         B("AlphaTestEnabled"),
-         B("RenderedInOrder"),
-         B("LightEnabled"),
-         B("SpecularEnabled"),
-         B("EmissiveEnabled"),
-         B("FogEnabled"),
-         I("PriorityLevel"),
-         C("AmbientColor"),
-         C("DiffuseColor"),
-         C("SpecularColor"),
-         C("EmissiveColor"),
-         F("SpecularLevel", "1"),
-         F("SpecularPower"),
-         F("Transparency"),
-         F("Reflectivity"),
-         I("ZBufferOffset"),
-         E("CullMode", {"NO_CULL", "COUNTERCLOCKWISE", "CLOCKWISE"}),
-         E("BlendOp",
-           {"ZERO", "ONE", "ADD", "MODULATE", "MODULATE_AND_ADD_SRC", "MODULATE_AND_ADD_DST", "MODULATE_MUL_2",
-            "MODULATE_INV_SRC", "MODULATE_INV_DST", "BLEND_SRC_ALPHA", "BLEND_DST_ALPHA", "BLEND_INV_SRC_ALPHA",
-            "BLEND_INV_DST_ALPHA", "BLEND_SRC_ALPHA_ADD_DST", "BLEND_INV_SRC_ALPHA_ADD_SRC"}),
-         I("NumTextureStages")}};
+    static const SectionSpec section = {"material",
+                                        {B("DepthBufferCheck"),
+                                         B("DepthBufferWrite"),
+                                         B("AlphaTestEnabled"),
+                                         B("RenderedInOrder"),
+                                         B("LightEnabled"),
+                                         B("SpecularEnabled"),
+                                         B("EmissiveEnabled"),
+                                         B("FogEnabled"),
+                                         I("PriorityLevel"),
+                                         C("AmbientColor"),
+                                         C("DiffuseColor"),
+                                         C("SpecularColor"),
+                                         C("EmissiveColor"),
+                                         F("SpecularLevel", "1"),
+                                         F("SpecularPower"),
+                                         F("Transparency"),
+                                         F("Reflectivity"),
+                                         I("ZBufferOffset"),
+                                         E("CullMode", Words(envsys::kCullModeNames, envsys::kCullModeCount)),
+                                         E("BlendOp", Words(envsys::kBlendOpNames, envsys::kBlendOpCount)),
+                                         I("NumTextureStages")}};
     return section;
 }
 
