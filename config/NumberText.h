@@ -1,5 +1,5 @@
 // Numbers of configuration values: exactly what the C runtime's atol and
-// strtod (then narrowed to a 32-bit float) give, with the plain decimal forms
+// strtod (then narrowed to a 32-bit float) give in the "C" locale, with the plain decimal forms
 // that make up nearly every value converted without the runtime's general
 // machinery. Anything else (hexadecimal, exponents, inf and nan, very long
 // digit strings) is handed to the runtime.
@@ -15,5 +15,14 @@ int32_t TextToInteger(const char* text);
 
 // strtod of the text, converted to a 32-bit float.
 float TextToFloat(const char* text);
+
+// Both of the above from one scan of the text's leading digits.
+void TextToNumbers(const char* text, int32_t* integer, float* real);
+
+// The number at the start of text when it is a plain decimal (blanks, sign,
+// digits, point, digits) that TextToFloat reads without the runtime, with
+// end just after its last digit; false for anything else, so that a caller
+// reading a number out of longer text knows where the number stops.
+bool ReadPlainDecimal(const char* text, float* value, const char** end);
 
 } // namespace envsys

@@ -38,6 +38,12 @@ void ExpectSameAsRuntime(const std::string& text) {
         EXPECT_TRUE(std::isnan(got)) << '"' << text << '"';
     else
         EXPECT_EQ(Bits(got), Bits(expected)) << '"' << text << "\" gives " << got << ", strtod " << expected;
+    // The parser's one-scan form must agree with the two separate readings.
+    int32_t integer = 0;
+    float real = 0.0f;
+    TextToNumbers(s, &integer, &real);
+    EXPECT_EQ(integer, TextToInteger(s)) << '"' << text << '"';
+    EXPECT_EQ(Bits(real), Bits(got)) << '"' << text << '"';
 }
 
 TEST(NumberTextTest, WorkedValues) {
