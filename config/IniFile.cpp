@@ -19,8 +19,6 @@ constexpr const char* kDefaultExtension = "INI";
 // Handle of a file the host could not open.
 constexpr int32_t kNoFile = -1;
 
-int32_t ParseInteger(const char* text) { return TextToInteger(text); }
-
 // The integer of a float value, saturated, with NaN as 0.
 int32_t FloatToInteger(float value) {
     if (!(value == value)) return 0;
@@ -28,8 +26,6 @@ int32_t FloatToInteger(float value) {
     if (value <= -2147483648.0f) return INT32_MIN;
     return static_cast<int32_t>(value);
 }
-
-float ParseFloat(const char* text) { return TextToFloat(text); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -58,6 +54,87 @@ int SplitAtCommas(char* text, char** parts, int maxParts) {
     return commas;
 }
 
+// The parser reads the text line by line from the buffer's cursor. Each line
+// is cut at its first line break (the break becomes its terminator) when the
+// parser reaches it, which leaves the same bytes as replacing every CR and LF
+// of the text first, in one pass over the text instead of three. On Windows
+// the code page decides which bytes are characters of their own, so the
+// breaks are replaced character by character before the walk and a line
+// ends at its terminator.
+char* CutLine(const TextBuffer& text, size_t* length) {
+    char* line = text.cursor;
+#if defined(_WIN32)
+    *length = std::strlen(line);
+#else
+    // Every CR LF pair leaves an empty line between its two bytes.
+    if (line[0] == '\r' || line[0] == '\n' || line[0] == '\0') {
+        line[0] = '\0';
+        *length = 0;
+        return line;
+    }
+    const size_t n = std::strcspn(line, "\r\n");
+    line[n] = '\0';
+    *length = n;
+#endif
+    return line;
+}
+
+void PassLine(TextBuffer* text, size_t length) { text->cursor += length + 1; }
+
+bool HasMoreLines(const TextBuffer& text) { return text.base != nullptr && text.cursor < text.end; }
+
+// StrTrimRight of a line of known length; returns the new length.
+size_t TrimLineRight(char* line, size_t length) {
+#if defined(_WIN32)
+    StrTrimRight(line);
+    return std::strlen(line);
+#else
+    size_t end = length;
+    while (end > 0 && IsMbcSpace(static_cast<unsigned char>(line[end - 1])))
+        --end;
+    // A line of blanks only is left as it is.
+    if (end == 0) return length;
+    line[end] = '\0';
+    return end;
+#endif
+}
+
+// StrTrim of text of known length (its terminator at text[length]); returns
+// the new length.
+size_t TrimKnownLength(char* text, size_t length) {
+#if defined(_WIN32)
+    StrTrim(text);
+    return std::strlen(text);
+#else
+    size_t lead = 0;
+    while (lead < length && IsMbcSpace(static_cast<unsigned char>(text[lead])))
+        ++lead;
+    if (lead > 0) {
+        std::memmove(text, text + lead, length - lead + 1);
+        length -= lead;
+    }
+    size_t end = length;
+    while (end > 0 && IsMbcSpace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    text[end] = '\0';
+    return end;
+#endif
+}
+
+// Replaces every CR and LF of the text with a terminator, as the walk does
+// line by line; for text the walk does not reach.
+void CutEveryLine(char* start, char* stop) {
+    for (char* p = start; p < stop;) {
+        char* lineBreak = MbsPBrk(p, "\r\n");
+        if (lineBreak == nullptr) {
+            p += std::strlen(p) + 1;
+            continue;
+        }
+        *lineBreak = '\0';
+        p = lineBreak + 1;
+    }
+}
+
 // The state a search that found nothing leaves.
 void ForgetCursor(PointerList* list) {
     list->cursor = nullptr;
@@ -65,6 +142,79 @@ void ForgetCursor(PointerList* list) {
 }
 
 float PartValue(const char* part) { return TextToFloat(part); }
+
+// The node's record when its name has exactly the bytes of name.
+void* RecordNamed(const ListNode* node, const char* name) {
+    if (node == nullptr || node->data == nullptr) return nullptr;
+    const char* recordName = *static_cast<char* const*>(node->data);
+    return recordName != nullptr && std::strcmp(recordName, name) == 0 ? node->data : nullptr;
+}
+
+// Names within one list of a document are unique: the parser and AddKey drop
+// later duplicates, and an empty name is never found. So at most one node can
+// match, and trying some nodes before the search from the cursor cannot
+// change which node is found or where the cursor ends. Reading in file order,
+// the answer is nearly always the cursor node (the same section again) or the
+// node after it (the next key); those are tried first, in the order given,
+// by their exact bytes, which settles names asked for as the file spells
+// them. The full search without regard to case follows. Returns the record
+// found, or null.
+void* FindInDocumentList(PointerList* list, const char* name, bool nextFirst) {
+    if (StrIsEmpty(name)) return nullptr;
+    ListNode* const cursor = list->cursor;
+    if (cursor != nullptr) {
+        ListNode* const next = cursor->next;
+        void* record = nullptr;
+        if (nextFirst && (record = RecordNamed(next, name)) != nullptr) {
+            list->cursor = next;
+            ++list->cursorIndex;
+            return record;
+        }
+        if ((record = RecordNamed(cursor, name)) != nullptr) return record;
+        if (!nextFirst && (record = RecordNamed(next, name)) != nullptr) {
+            list->cursor = next;
+            ++list->cursorIndex;
+            return record;
+        }
+    }
+    return list->FindByName(name) ? list->CurrentData() : nullptr;
+}
+
+// The comma-separated numbers of a colour or vector read straight from the
+// value text, when each part wanted is a plain decimal that ends at its comma
+// (or at the end of the text) inside the 259 bytes a copy into a name buffer
+// keeps: then they are the numbers the copy, split and conversion give.
+// commas counts the commas up to the last part wanted, plus one when another
+// follows it, which is all the readers ask. False for anything else.
+bool ReadPlainList(const char* value, float* parts, int maxParts, int* commas) {
+    const char* p = value;
+    for (int i = 0; i < maxParts; ++i) {
+        const char* end = nullptr;
+        if (!ReadPlainDecimal(p, &parts[i], &end) || end - value >= kNameBufferSize - 1) return false;
+        if (*end == '\0') {
+            *commas = i;
+            return true;
+        }
+        if (*end != ',') return false;
+        p = end + 1;
+    }
+    *commas = maxParts;
+    return true;
+}
+
+// The value text into a name buffer of 260 bytes, as StrCopy bounds it. The
+// free getters split the copy in place; nobody reads the bytes after its
+// terminator, so the padding of the runtime's bounded copy is left out where
+// every byte is a character of its own.
+void CopyValueText(char* out, const char* value) {
+#if defined(_WIN32)
+    StrCopy(out, value, kNameBufferSize);
+#else
+    const size_t length = strnlen(value, kNameBufferSize - 1);
+    std::memcpy(out, value, length);
+    out[length] = '\0';
+#endif
+}
 
 } // namespace
 
@@ -85,11 +235,11 @@ struct NameFilter {
     // letters (and pairs a few other bytes, which only adds "maybe"
     // answers). Names equal without regard to case have equal lengths, so
     // their words fold alike.
-    static bool Hash(const char* name, uint32_t* hash) {
+    static bool Hash(const char* name, uint32_t* hash) { return Hash(name, std::strlen(name), hash); }
+    static bool Hash(const char* name, size_t length, uint32_t* hash) {
         constexpr uint64_t kFold = 0x2020202020202020u;
         constexpr uint64_t kHighBits = 0x8080808080808080u;
         constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15u; // 2^64 over the golden ratio
-        const size_t length = std::strlen(name);
         uint64_t h = length;
         uint64_t seen = 0;
         size_t i = 0;
@@ -195,36 +345,19 @@ int32_t IniFile::ParseFile(const char* name, PointerList* includes, NameFilter* 
         const uint32_t length = static_cast<uint32_t>(count) < room ? static_cast<uint32_t>(count) : room;
         start[length] = '\0';
         text.Commit(length + 1);
-        // Line breaks become terminators. A NUL byte inside the text ends a
-        // line as well: the search resumes after it.
+        // A NUL byte inside the text ends a line as well: the walk resumes
+        // after it.
         char* const stop = start + length;
 #if defined(_WIN32)
-        // The code page decides which bytes are characters of their own.
-        for (char* p = start; p < stop;) {
-            char* lineBreak = MbsPBrk(p, "\r\n");
-            if (lineBreak == nullptr) {
-                p += std::strlen(p) + 1;
-                continue;
-            }
-            *lineBreak = '\0';
-            p = lineBreak + 1;
-        }
-#else
-        // Every byte is a character, so the search above comes down to
-        // replacing each CR and LF of the text: two scans with memchr.
-        const char lineBreaks[] = {'\r', '\n'};
-        for (const char lineBreak : lineBreaks) {
-            for (char* p = start; p < stop;) {
-                auto* found = static_cast<char*>(std::memchr(p, lineBreak, static_cast<size_t>(stop - p)));
-                if (found == nullptr) break;
-                *found = '\0';
-                p = found + 1;
-            }
-        }
+        CutEveryLine(start, stop);
 #endif
-        if (text.SeekTo(start)) {
+        // Text that starts with a line break (or a NUL byte) is not parsed
+        // at all, but is left split into lines all the same.
+        if (*start != '\r' && *start != '\n' && text.SeekTo(start)) {
             ParseLines(includes, sectionNames);
             result = 1;
+        } else {
+            CutEveryLine(start, stop);
         }
     }
     fmg->Close(handle);
@@ -232,15 +365,16 @@ int32_t IniFile::ParseFile(const char* name, PointerList* includes, NameFilter* 
 }
 
 void IniFile::ParseLines(PointerList* includes, NameFilter* sectionNames) {
-    while (text.HasMore()) {
-        char* line = text.Current();
-        text.Next();
-        if (line[0] == '\0') continue;
-        StrTrimRight(line);
+    while (HasMoreLines(text)) {
+        size_t length = 0;
+        char* line = CutLine(text, &length);
+        PassLine(&text, length);
+        if (length == 0) continue;
+        length = TrimLineRight(line, length);
         if (line[0] == '#')
             ParseDirective(line, includes);
         else if (line[0] == '[')
-            ParseHeader(line, sectionNames);
+            ParseHeader(line, length, sectionNames);
     }
 }
 
@@ -269,9 +403,9 @@ void IniFile::ParseDirective(char* line, PointerList* includes) {
     if (*includeName != '\0') includes->Append(includeName);
 }
 
-void IniFile::ParseHeader(char* line, NameFilter* sectionNames) {
+void IniFile::ParseHeader(char* line, size_t lineLength, NameFilter* sectionNames) {
     char* name = line + 1;
-    const size_t length = std::strlen(name);
+    const size_t length = lineLength - 1;
     if (length > 0 && name[length - 1] == ']') name[length - 1] = '\0';
     // A name the filter has never seen is new: the search would miss, which
     // leaves no cursor, as skipping it does.
@@ -300,17 +434,20 @@ void IniFile::ParseHeader(char* line, NameFilter* sectionNames) {
 void IniFile::ReadKeyBlock(IniSection* section) {
     NameFilter keyNames;
     keyNames.Clear();
-    while (text.HasMore()) {
-        char* line = text.Current();
+    while (HasMoreLines(text)) {
+        size_t length = 0;
+        char* line = CutLine(text, &length);
+        // The header or directive stays for the line loop.
         if (line[0] == '[' || line[0] == '#') return;
-        text.Next();
-        if (line[0] == '\0' || line[0] == ';') continue;
+        PassLine(&text, length);
+        if (length == 0 || line[0] == ';') continue;
         char* equals = MbsChr(line, '=');
         if (equals == nullptr) continue;
         *equals = '\0';
         auto* key = static_cast<IniKey*>(MemAllocOrHeap(sizeof(IniKey)));
         if (key == nullptr) continue;
-        key->name = StrTrim(line);
+        const size_t nameLength = TrimKnownLength(line, static_cast<size_t>(equals - line));
+        key->name = line;
         key->valueKind = kValueText;
         char* value = equals + 1;
         if (value[0] == '\0') {
@@ -318,14 +455,14 @@ void IniFile::ReadKeyBlock(IniSection* section) {
             key->integerValue = 0;
             key->floatValue = 0.0f;
         } else {
-            key->integerValue = ParseInteger(value);
-            key->floatValue = ParseFloat(value);
-            key->value = StrTrim(value);
+            TextToNumbers(value, &key->integerValue, &key->floatValue);
+            TrimKnownLength(value, static_cast<size_t>(line + length - value));
+            key->value = value;
         }
         bool duplicate = false;
         // The name's hash is taken once, for the search and for the filter.
         uint32_t hash = 0;
-        const bool hashed = key->name != nullptr && NameFilter::Hash(key->name, &hash);
+        const bool hashed = NameFilter::Hash(key->name, nameLength, &hash);
         if (section->keys.count > 0 && !StrIsEmpty(key->name)) {
             if (hashed && !keyNames.MayContainHash(hash))
                 ForgetCursor(&section->keys);
@@ -374,14 +511,23 @@ bool IniFile::AddKeyRecord(const char* sectionName, IniKey* key, bool* taken) {
 }
 
 IniSection* IniFile::FindSection(const char* section) {
-    if (sections.count == 0 || StrIsEmpty(section) || !sections.FindByName(section)) return nullptr;
-    return static_cast<IniSection*>(sections.CurrentData());
+    if (sections.count == 0) return nullptr;
+    return static_cast<IniSection*>(FindInDocumentList(&sections, section, false));
 }
 
 IniKey* IniFile::FindKey(const char* section, const char* key) {
     IniSection* found = FindSection(section);
-    if (found == nullptr || !found->keys.FindByName(key)) return nullptr;
-    return static_cast<IniKey*>(found->keys.CurrentData());
+    return found != nullptr ? static_cast<IniKey*>(FindInDocumentList(&found->keys, key, true)) : nullptr;
+}
+
+const char* IniFile::FindText(const char* section, const char* key) {
+    IniKey* found = FindKey(section, key);
+    if (found == nullptr) {
+        if (recordDefaults != 0) RecordString(section, key, "");
+        return "";
+    }
+    found->valueKind = kValueText;
+    return found->value != nullptr ? found->value : "";
 }
 
 // --- Getters ----------------------------------------------------------------------
@@ -508,7 +654,10 @@ bool IniFile::SetFloat(const char* section, const char* key, float value) {
 
 bool IniFile::SetString(const char* section, const char* key, const char* value) {
     const char* textValue = value != nullptr ? value : "";
-    return AddNewKey(section, key, textValue, ParseInteger(textValue), ParseFloat(textValue), kValueText);
+    int32_t integerValue = 0;
+    float floatValue = 0.0f;
+    TextToNumbers(textValue, &integerValue, &floatValue);
+    return AddNewKey(section, key, textValue, integerValue, floatValue, kValueText);
 }
 
 void IniFile::RecordString(const char* section, const char* key, const char* value) { SetString(section, key, value); }
@@ -522,19 +671,34 @@ char* GetStringCopy(IniFile* file, const char* section, const char* key, int32_t
     return StrIsEmpty(value) ? nullptr : StrDuplicate(value);
 }
 
+namespace {
+// Reads up to maxParts comma-separated numbers of a value as the copy into a
+// name buffer, the split at its commas and strtod of each part give them;
+// returns the number of commas (at least maxParts when there are more).
+int ReadNumberList(const char* text, float* numbers, int maxParts) {
+    int commas = 0;
+    if (ReadPlainList(text, numbers, maxParts, &commas)) return commas;
+    char value[kNameBufferSize];
+    CopyValueText(value, text);
+    char* parts[4] = {value, nullptr, nullptr, nullptr};
+    commas = SplitAtCommas(value, parts, maxParts);
+    for (int i = 0; i < maxParts && i <= commas; ++i)
+        numbers[i] = PartValue(parts[i]);
+    return commas;
+}
+} // namespace
+
 void GetVector(float* out3, IniFile* file, const char* section, const char* key) {
     if (out3 == nullptr) return;
-    char value[kNameBufferSize] = "";
-    if (file != nullptr) file->GetString(section, key, "", value, kNameBufferSize, kCaseAsStored);
-    char* parts[3] = {value, nullptr, nullptr};
-    const int commas = SplitAtCommas(value, parts, 3);
+    float numbers[3];
+    const int commas = ReadNumberList(file != nullptr ? file->FindText(section, key) : "", numbers, 3);
     if (commas == 0) {
         out3[0] = out3[1] = out3[2] = 0.0f;
         return;
     }
-    out3[0] = PartValue(parts[0]);
-    out3[1] = PartValue(parts[1]);
-    out3[2] = commas >= 2 ? PartValue(parts[2]) : 0.0f;
+    out3[0] = numbers[0];
+    out3[1] = numbers[1];
+    out3[2] = commas >= 2 ? numbers[2] : 0.0f;
 }
 
 namespace {
@@ -542,14 +706,12 @@ namespace {
 // unchanged, when the text has fewer than two commas.
 bool ReadColor(float* out, int components, IniFile* file, const char* section, const char* key) {
     if (out == nullptr || file == nullptr) return false;
-    char value[kNameBufferSize];
-    file->GetString(section, key, "", value, kNameBufferSize, kCaseAsStored);
-    char* parts[4] = {value, nullptr, nullptr, nullptr};
-    const int commas = SplitAtCommas(value, parts, 4);
+    float numbers[4];
+    const int commas = ReadNumberList(file->FindText(section, key), numbers, components);
     if (commas < 2) return false;
     for (int i = 0; i < 3; ++i)
-        out[i] = ClampUnit(PartValue(parts[i]));
-    if (components == 4) out[3] = commas >= 3 ? ClampUnit(PartValue(parts[3])) : 1.0f;
+        out[i] = ClampUnit(numbers[i]);
+    if (components == 4) out[3] = commas >= 3 ? ClampUnit(numbers[3]) : 1.0f;
     return true;
 }
 } // namespace

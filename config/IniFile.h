@@ -73,11 +73,16 @@ public:
     // The section record, or null when it is missing.
     IniSection* FindSection(const char* section);
 
+    // The text GetString would copy with the empty default ("" for a key
+    // without value or a missing key), marking the key as read as text and,
+    // in record-defaults mode, recording a missing key as GetString does.
+    const char* FindText(const char* section, const char* key);
+
 private:
     int32_t ParseFile(const char* name, PointerList* includes, NameFilter* sectionNames);
     void ParseLines(PointerList* includes, NameFilter* sectionNames);
     void ParseDirective(char* line, PointerList* includes);
-    void ParseHeader(char* line, NameFilter* sectionNames);
+    void ParseHeader(char* line, size_t lineLength, NameFilter* sectionNames);
     void ReadKeyBlock(IniSection* section);
     // AddKey that also tells whether the record was taken into the section.
     bool AddKeyRecord(const char* sectionName, IniKey* key, bool* taken);

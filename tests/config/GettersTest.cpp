@@ -2,7 +2,10 @@
 // colours, counts, and the record-defaults mode.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -221,6 +224,176 @@ TEST_F(Getters, CountsStopAtTheFirstGap) {
     EXPECT_EQ(file->CountKeys("Counts", "%n"), 0);
 }
 
+// Colours and vectors are read straight from the value text when each part is
+// a plain decimal. Generated values of every form must read exactly as the
+// rule gives them: the text copied into 260 bytes, split at its commas, each
+// part converted with strtod and narrowed to a float, colours clamped.
+namespace lists {
+
+float Clamp(float v) {
+    if (!(v > 0.0f)) return 0.0f;
+    return v >= 1.0f ? 1.0f : v;
+}
+
+// Returns the number of commas of the copy; parts receives up to four.
+int SplitAndConvert(const char* value, float* parts) {
+    const std::string copy(value, strnlen(value, 259));
+    int commas = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = copy.find(',', start);
+        const std::string part = copy.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (commas < 4) parts[commas] = static_cast<float>(std::strtod(part.c_str(), nullptr));
+        if (comma == std::string::npos) return commas;
+        ++commas;
+        start = comma + 1;
+    }
+}
+
+bool Same(float a, float b) { return std::isnan(a) ? std::isnan(b) : std::memcmp(&a, &b, sizeof a) == 0; }
+
+} // namespace lists
+
+TEST(GettersLists, GeneratedValuesReadAsTheCopySplitAndStrtodGiveThem) {
+    const char* const parts[] = {"0.5",
+                                 "1",
+                                 "0.25",
+                                 "-0.75",
+                                 " 0.5",
+                                 "+.5",
+                                 "5.",
+                                 ".",
+                                 "",
+                                 "1e-1",
+                                 "0x1p-2",
+                                 "abc",
+                                 "0.5abc",
+                                 "inf",
+                                 "nan",
+                                 "1.5 ",
+                                 "2,",
+                                 "0.000000001",
+                                 "12345678901234567890.5",
+                                 "-0"};
+    uint32_t state = 7;
+    auto next = [&state](uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    };
+    std::string text = "[L]\n";
+    constexpr int kKeys = 1500;
+    for (int k = 0; k < kKeys; ++k) {
+        std::string value;
+        // Every seventh value has a second part set off by many blanks, so
+        // that the 259-byte bound of the copy falls on, before or after its
+        // end.
+        if (k % 7 == 0) value = "0.25," + std::string(245 + next(20), ' ');
+        const int count = 1 + static_cast<int>(next(5));
+        for (int i = 0; i < count; ++i) {
+            if (i > 0) value += ",";
+            value += parts[next(sizeof parts / sizeof parts[0])];
+        }
+        text += "K" + std::to_string(k) + "=" + value + "\n";
+    }
+    ConfigHost h;
+    h.host.files.Add("lists.ini", text);
+    IniFile file("lists.ini", 0, 0);
+    for (int k = 0; k < kKeys; ++k) {
+        const std::string key = "K" + std::to_string(k);
+        const IniKey* record = file.FindKey("L", key.c_str());
+        ASSERT_NE(record, nullptr);
+        const char* value = record->value != nullptr ? record->value : "";
+        float expected[4] = {0, 0, 0, 0};
+        const int commas = lists::SplitAndConvert(value, expected);
+
+        float color[4] = {0.125f, 0.125f, 0.125f, 0.125f};
+        EXPECT_EQ(GetColorAlpha(color, &file, "L", key.c_str()), commas >= 2 ? 1 : 0) << value;
+        for (int i = 0; i < 4; ++i) {
+            float want = 0.125f;
+            if (commas >= 2)
+                want = i < 3 ? lists::Clamp(expected[i]) : (commas >= 3 ? lists::Clamp(expected[3]) : 1.0f);
+            EXPECT_TRUE(lists::Same(color[i], want)) << value << " part " << i << ": " << color[i] << " not " << want;
+        }
+
+        float vector[3] = {9, 9, 9};
+        GetVector(vector, &file, "L", key.c_str());
+        const float want[3] = {commas >= 1 ? expected[0] : 0.0f, commas >= 1 ? expected[1] : 0.0f,
+                               commas >= 2 ? expected[2] : 0.0f};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(lists::Same(vector[i], want[i])) << value << " part " << i;
+    }
+}
+
+// Lookups try the cursor node and the one after it by their exact bytes before
+// the search from the cursor. A mixed run of requests (in file order, again,
+// backwards, in other letter cases, missing) must find the same records and
+// leave both cursors where the search from the cursor alone leaves them.
+TEST(GettersLookups, TheQuickTriesFindWhatTheSearchFromTheCursorFinds) {
+    std::string text;
+    for (int s = 0; s < 6; ++s) {
+        text += "[Section" + std::to_string(s) + "]\n";
+        for (int k = 0; k < 8; ++k)
+            text += "Key" + std::to_string(k) + "=" + std::to_string(s * 10 + k) + "\n";
+    }
+    text += "[]\n=1\n";
+    ConfigHost h;
+    h.host.files.Add("lookups.ini", text);
+    IniFile file("lookups.ini", 0, 0);
+    IniFile reference("lookups.ini", 0, 0);
+    uint32_t state = 3;
+    auto next = [&state](uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    };
+    auto spell = [&next](std::string name) {
+        const uint32_t form = next(6);
+        for (char& c : name)
+            if (form == 0)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            else if (form == 1)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name;
+    };
+    int section = 0;
+    int key = 0;
+    for (int i = 0; i < 4000; ++i) {
+        switch (next(6)) {
+        case 0: // somewhere else, possibly missing
+            section = static_cast<int>(next(8));
+            key = static_cast<int>(next(10));
+            break;
+        case 1: // the same key again
+            break;
+        default: // the next key in file order
+            if (++key == 8) {
+                key = 0;
+                section = (section + 1) % 6;
+            }
+        }
+        const std::string sectionName = section == 7 ? "" : spell("Section" + std::to_string(section));
+        const std::string keyName = key == 9 ? "" : spell("Key" + std::to_string(key));
+        const IniKey* found = file.FindKey(sectionName.c_str(), keyName.c_str());
+
+        const IniKey* expected = nullptr;
+        IniSection* expectedSection = nullptr;
+        if (reference.sections.FindByName(sectionName.c_str())) {
+            expectedSection = static_cast<IniSection*>(reference.sections.CurrentData());
+            if (expectedSection->keys.FindByName(keyName.c_str()))
+                expected = static_cast<const IniKey*>(expectedSection->keys.CurrentData());
+        }
+        const std::string request = sectionName + "/" + keyName;
+        ASSERT_EQ(found == nullptr, expected == nullptr) << request;
+        if (found != nullptr) {
+            ASSERT_EQ(found->integerValue, expected->integerValue) << request;
+        }
+        ASSERT_EQ(file.sections.cursorIndex, reference.sections.cursorIndex) << request;
+        if (expectedSection != nullptr) {
+            const IniSection* foundSection = file.FindSection(sectionName.c_str());
+            ASSERT_EQ(foundSection->keys.cursorIndex, expectedSection->keys.cursorIndex) << request;
+        }
+    }
+}
+
 TEST(GettersRecordDefaults, MissingKeysAreAddedWithTheirDefaults) {
     ConfigHost h;
     h.host.files.Add("record.ini", "[Old]\nKept=1\n");
@@ -232,8 +405,11 @@ TEST(GettersRecordDefaults, MissingKeysAreAddedWithTheirDefaults) {
         char out[32];
         file.GetString("New", "Name", "Sky Dome", out, sizeof out, 1);
         EXPECT_STREQ(out, "Sky Dome");
+        // A colour reads its text with the empty default, which is recorded.
+        float tint[3] = {0.5f, 0.5f, 0.5f};
+        EXPECT_EQ(GetColor(tint, &file, "New", "Tint"), 0);
         EXPECT_EQ(testing::KeyList(file, "Old"), "Kept=1,Count");
-        EXPECT_EQ(testing::KeyList(file, "New"), "Scale,Flag=TRUE,Name=Sky Dome");
+        EXPECT_EQ(testing::KeyList(file, "New"), "Scale,Flag=TRUE,Name=Sky Dome,Tint=");
         // Read back: the integer and float of each recorded value.
         IniKey* count = file.FindKey("Old", "Count");
         EXPECT_EQ(count->integerValue, 12);

@@ -75,7 +75,12 @@ TEST(Parser, DuplicatesAreFoundAmongManyNamesInAnyCaseAndCodePage) {
     }
     for (int s = 0; s < 400; s += 10)
         text += "[SECTION" + std::to_string(s) + "]\nKey0=-1\n";
-    text += "[\xDC" "ber]\nGr\xF6\xDF" "e=1\nGr\xF6\xDF" "e=2\n[\xDC" "ber]\nGr\xF6\xDF" "e=3\n";
+    text += "[\xDC"
+            "ber]\nGr\xF6\xDF"
+            "e=1\nGr\xF6\xDF"
+            "e=2\n[\xDC"
+            "ber]\nGr\xF6\xDF"
+            "e=3\n";
     h.host.files.Add("many.ini", text);
     h.host.log.enabled = false;
     IniFile file("many.ini", 0, 0);
@@ -89,7 +94,12 @@ TEST(Parser, DuplicatesAreFoundAmongManyNamesInAnyCaseAndCodePage) {
     EXPECT_EQ(sectionDrops, 40u + 1u);
     EXPECT_EQ(file.GetInt("section390", "key30", 0), 39030);
     EXPECT_EQ(file.FindSection("Section7")->keys.count, 40);
-    EXPECT_EQ(file.GetInt("\xDC" "ber", "Gr\xF6\xDF" "e", 0), 1);
+    EXPECT_EQ(file.GetInt("\xDC"
+                          "ber",
+                          "Gr\xF6\xDF"
+                          "e",
+                          0),
+              1);
 }
 
 TEST(Parser, HeadersAreRecognisedInTheFirstColumnOnly) {
@@ -143,6 +153,46 @@ TEST(Parser, AFileThatStartsWithALineBreakYieldsNothing) {
     EXPECT_EQ(file.Load("leading_linebreak.ini"), 0);
     EXPECT_EQ(file.Load("basic.ini"), 1);
     EXPECT_EQ(file.GetInt("Sky", "SkyPanelCount", 0), 4);
+}
+
+// The parser cuts each line out of the text as it reaches it; the text left
+// in the buffer must read as if every CR and LF had been replaced by a
+// terminator first, whether the text is parsed or refused. (Only the "=" of
+// key lines and the "]" of headers are cut as well; the texts hold no blanks
+// to trim.)
+TEST(Parser, TheTextIsLeftWithEveryLineBreakMadeATerminator) {
+    static const char kMixed[] = "[A]\r\nk=1\rj=2\n\n\r[B]\nx=\0y=3\r\n;c\r\n#x\n[C]";
+    static const char kLeadingBreak[] = "\n[A]\r\nk=1\r\n";
+    static const char kLeadingNul[] = "\0[A]\nk=1\n";
+    const struct {
+        std::string text;
+        bool parsed;
+    } cases[] = {{std::string(kMixed, sizeof kMixed - 1), true},
+                 {std::string(kLeadingBreak, sizeof kLeadingBreak - 1), false},
+                 {std::string(kLeadingNul, sizeof kLeadingNul - 1), false}};
+    for (const auto& c : cases) {
+        ConfigHost h;
+        h.host.files.Add("lines.ini", c.text);
+        IniFile file("lines.ini", 0, 0);
+        ASSERT_EQ(file.text.end - file.text.base, static_cast<ptrdiff_t>(c.text.size() + 1));
+        for (size_t i = 0; i < c.text.size(); ++i) {
+            const char original = c.text[i];
+            const char left = file.text.base[i];
+            if (original == '\r' || original == '\n') {
+                EXPECT_EQ(left, '\0') << "byte " << i;
+            } else if (original != '=' && original != ']') {
+                EXPECT_EQ(left, original) << "byte " << i;
+            }
+        }
+        EXPECT_EQ(file.text.cursor, c.parsed ? file.text.end : file.text.base);
+        EXPECT_EQ(SectionNames(file), c.parsed ? "A,B,C" : "");
+    }
+    ConfigHost h;
+    h.host.files.Add("lines.ini", cases[0].text);
+    IniFile file("lines.ini", 0, 0);
+    // The NUL byte ends the line "x=" and starts the line "y=3".
+    EXPECT_EQ(KeyList(file, "A"), "k=1,j=2");
+    EXPECT_EQ(KeyList(file, "B"), "x,y=3");
 }
 
 TEST(Parser, AMissingFileOrIncludeIsSkipped) {
