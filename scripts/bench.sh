@@ -39,9 +39,10 @@ count() { # mode memory function
 }
 for memory in malloc arena; do
   parse=$(count parse "$memory" ParseDocument)
-  lookup=$(count lookup "$memory" ReadEveryKey)
-  printf "  host MEM by %-6s parse %5d per key, in-order lookup %4d per key\n" \
-    "$memory" $((parse / keys)) $((lookup / keys))
+  lookup=$(count lookup "$memory" LookUpEveryKey)
+  read=$(count read "$memory" ReadEveryKey)
+  printf "  host MEM by %-6s parse %5d, in-order lookup %4d, typed read %4d per key\n" \
+    "$memory" $((parse / keys)) $((lookup / keys)) $((read / keys))
 done
 echo
 
