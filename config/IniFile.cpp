@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "config/NumberText.h"
 #include "config/StringUtils.h"
 #include "envsys/HostServices.h"
@@ -54,6 +58,32 @@ int SplitAtCommas(char* text, char** parts, int maxParts) {
     return commas;
 }
 
+#if !defined(_WIN32)
+// The length of the line at p: the bytes before its first CR, LF or NUL.
+// limit is the end of the storage p lies in; the text always ends with a
+// NUL before it. With SSE2 sixteen bytes are tested at a time, never reading
+// past limit; elsewhere the runtime's strcspn does the same.
+inline size_t LineLength(const char* p, const char* limit) {
+#if defined(__SSE2__)
+    const char* q = p;
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    for (; limit - q >= 16; q += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
+                                           _mm_cmpeq_epi8(bytes, nul));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops));
+        if (mask != 0) return static_cast<size_t>(q - p) + static_cast<size_t>(__builtin_ctz(mask));
+    }
+    return static_cast<size_t>(q - p) + std::strcspn(q, "\r\n");
+#else
+    (void)limit;
+    return std::strcspn(p, "\r\n");
+#endif
+}
+#endif
+
 // The parser reads the text line by line from the buffer's cursor. Each line
 // is cut at its first line break (the break becomes its terminator) when the
 // parser reaches it, which leaves the same bytes as replacing every CR and LF
@@ -61,7 +91,7 @@ int SplitAtCommas(char* text, char** parts, int maxParts) {
 // the code page decides which bytes are characters of their own, so the
 // breaks are replaced character by character before the walk and a line
 // ends at its terminator.
-char* CutLine(const TextBuffer& text, size_t* length) {
+inline char* CutLine(const TextBuffer& text, size_t* length) {
     char* line = text.cursor;
 #if defined(_WIN32)
     *length = std::strlen(line);
@@ -72,7 +102,7 @@ char* CutLine(const TextBuffer& text, size_t* length) {
         *length = 0;
         return line;
     }
-    const size_t n = std::strcspn(line, "\r\n");
+    const size_t n = LineLength(line, text.base + text.capacity);
     line[n] = '\0';
     *length = n;
 #endif
@@ -249,9 +279,24 @@ struct NameFilter {
             seen |= word;
             h = (h ^ (word | kFold)) * kMultiplier;
         }
+        // The last bytes (fewer than eight) in at most three reads.
         uint64_t tail = 0;
-        for (; i < length; ++i)
-            tail = (tail << 8) | static_cast<unsigned char>(name[i]);
+        unsigned shift = 0;
+        if (length - i >= 4) {
+            uint32_t part;
+            std::memcpy(&part, name + i, 4);
+            tail = part;
+            shift = 32;
+            i += 4;
+        }
+        if (length - i >= 2) {
+            uint16_t part;
+            std::memcpy(&part, name + i, 2);
+            tail |= static_cast<uint64_t>(part) << shift;
+            shift += 16;
+            i += 2;
+        }
+        if (length - i >= 1) tail |= static_cast<uint64_t>(static_cast<unsigned char>(name[i])) << shift;
         seen |= tail;
         h = (h ^ (tail | kFold)) * kMultiplier;
         if ((seen & kHighBits) != 0) return false;
