@@ -29,22 +29,27 @@ inline float LookupTable1D::Lookup(float x) const {
     const float d = x - origin;
     const float t = d * invStep;
     const float lastSegment = static_cast<float>(count - 1);
+    if (extrapolate != 0) {
+        // Below the table the first segment's line continues, at and beyond
+        // its last entry the last segment's line: the interpolation with the
+        // segment index held to 0..count-2 gives both, so one expression
+        // serves every argument. (At index 0, i * step is a zero, which
+        // leaves d unchanged: d is never zero below the table.) NaN holds at
+        // 0 and stays NaN; the index is held while still a float, so no
+        // argument converts out of range.
+        const float low = t > 0.0f ? t : 0.0f;
+        const float held = low < lastSegment - 1.0f ? low : lastSegment - 1.0f;
+        const auto i = static_cast<int32_t>(held);
+        return values[i] + ((d - static_cast<float>(i) * step) * (values[i + 1] - values[i])) * invStep;
+    }
     // Inside the table the floor of t is its truncation, which needs no
     // call; floor(t) lies in [0, last) exactly when t does.
     if (t >= 0.0f && t < lastSegment) {
         const int32_t i = static_cast<int32_t>(t);
         return values[i] + ((d - static_cast<float>(i) * step) * (values[i + 1] - values[i])) * invStep;
     }
-    // The index stays a float until it is known to be inside the table, so a
-    // huge or NaN argument is never converted to an integer out of range.
-    const float index = std::floor(t);
-    if (extrapolate == 0) return index >= 0.0f ? values[count - 1] : values[0];
-    if (index >= 0.0f) {
-        const int32_t n = count;
-        return values[n - 2] + ((d - static_cast<float>(n - 2) * step) * (values[n - 1] - values[n - 2])) * invStep;
-    }
-    // Below the first entry, and also a NaN argument, which stays NaN.
-    return values[0] + (d * (values[1] - values[0])) * invStep;
+    // Outside, clamped to the end entries; NaN takes the first.
+    return std::floor(t) >= 0.0f ? values[count - 1] : values[0];
 }
 
 } // namespace envsys

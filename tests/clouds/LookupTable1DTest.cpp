@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "clouds/LookupTable1D.h"
@@ -60,6 +61,67 @@ TEST_F(LookupTable1DTest, InterpolatesExtrapolatesOrClampsWithAFlooredIndex) {
     EXPECT_FLOAT_EQ(table.Lookup(-0.5f), 1.0f); // clamped, not 1 + (-0.5) * 2 = 0
     table.extrapolate = 1;
     EXPECT_FLOAT_EQ(table.Lookup(-0.5f), 0.0f);
+}
+
+// The rule, written out: the index is the floor of (x - origin) / step
+// (times invStep); inside the table the segment's line, outside the end
+// segment's line or, for a clamping table, the end entry.
+float RuleLookup(const LookupTable1D& t, float x) {
+    const float d = x - t.origin;
+    const float index = std::floor(d * t.invStep);
+    const int32_t last = t.count - 1;
+    auto line = [&](int32_t i, float offset) {
+        return t.values[i] + (offset * (t.values[i + 1] - t.values[i])) * t.invStep;
+    };
+    if (index >= 0.0f && index < static_cast<float>(last)) {
+        const auto i = static_cast<int32_t>(index);
+        return line(i, d - static_cast<float>(i) * t.step);
+    }
+    if (t.extrapolate == 0) return index >= 0.0f ? t.values[last] : t.values[0];
+    if (index >= 0.0f) return line(last - 1, d - static_cast<float>(last - 1) * t.step);
+    return line(0, d);
+}
+
+TEST_F(LookupTable1DTest, EveryArgumentGivesWhatTheRuleGives) {
+    const float atmosphere[13] = {1.225f,  1.0066f, 0.8194f, 0.6601f,  0.5258f,  0.4135f, 0.3119f,
+                                  0.2279f, 0.1665f, 0.1216f, 0.08891f, 0.06451f, 0.04713f};
+    const float two[2] = {-3.0f, 5.0f};
+    const float descending[4] = {1.0f, 0.5f, 0.25f, 0.125f};
+    struct Table {
+        int32_t count;
+        float step, origin;
+        const float* entries;
+    } tables[] = {{13, 1500.0f, 0.0f, atmosphere}, {2, 0.25f, -1.0f, two}, {4, -2.0f, 10.0f, descending}};
+    const float inf = std::numeric_limits<float>::infinity();
+    const float special[] = {0.0f, -0.0f, inf, -inf, std::nanf(""), 1e30f, -1e30f, 3e9f, 18000.0f, 17999.998f};
+    uint32_t state = 11;
+    auto next = [&state]() {
+        state = state * 1664525u + 1013904223u;
+        return state;
+    };
+    for (const Table& t : tables) {
+        ASSERT_EQ(table.Init(t.count, t.step, t.origin, t.entries), 1);
+        for (int32_t extrapolate = 0; extrapolate <= 1; ++extrapolate) {
+            table.extrapolate = extrapolate;
+            auto check = [&](float x) {
+                const float got = table.Lookup(x);
+                const float want = RuleLookup(table, x);
+                if (std::isnan(want))
+                    EXPECT_TRUE(std::isnan(got)) << x;
+                else
+                    EXPECT_EQ(got, want) << "x " << x << " step " << t.step << " extrapolate " << extrapolate;
+                EXPECT_EQ(std::signbit(got), std::signbit(want)) << x;
+            };
+            for (float x : special)
+                check(x);
+            // Arguments across and around the table, and entry positions exactly.
+            const float span = static_cast<float>(t.count + 2) * std::fabs(t.step);
+            for (int k = 0; k < 20000; ++k)
+                check(t.origin - span + 3.0f * span * static_cast<float>(next() >> 8) / 16777216.0f);
+            for (int32_t k = -2; k <= t.count + 1; ++k)
+                check(t.origin + static_cast<float>(k) * t.step);
+        }
+    }
 }
 
 TEST_F(LookupTable1DTest, EmptySingleEntryAndZeroFilledTables) {
