@@ -263,6 +263,8 @@ int main(int argc, char** argv) {
     PrintRatio(t, "atmosphere, five lookups / the five formulas", "BM_AtmosphereLookups", "BM_AtmosphereFormulas",
                "target <= 0.2");
     PrintRatio(t, "air density lookup / its formula", "BM_AirDensityLookup", "BM_AirDensityFormula", "target <= 0.2");
+    PrintRatio(t, "density ratio root lookup / its formula", "BM_DensityRatioRootLookup", "BM_DensityRatioRootFormula",
+               "target <= 0.2");
     benchmark::Shutdown();
     return 0;
 }

@@ -191,17 +191,27 @@ struct Altitudes {
     float value[kCount];
 };
 
+// Results are stored per altitude rather than summed: a running sum would
+// chain every evaluation to the one before by the adder's latency, which
+// is about as long as a table lookup itself.
+struct Results {
+    double value[Altitudes::kCount];
+};
+
 void BM_AtmosphereLookups(benchmark::State& state) {
     DefaultEnvironmentHost env;
     if (!Ready(state, env)) return;
     static const Altitudes altitudes;
     const AtmosphereTables& tables = g_environmentSystem.atmosphere;
+    static Results out;
     for (auto _ : state) {
-        float sum = 0.0f;
-        for (float h : altitudes.value)
-            sum += tables.AirDensity(h) + tables.AirTemperature(h) + tables.SpeedOfSound(h) +
-                   tables.InverseSpeedOfSound(h) + tables.DensityRatioRoot(h);
-        benchmark::DoNotOptimize(sum);
+        for (int i = 0; i < Altitudes::kCount; ++i) {
+            const float h = altitudes.value[i];
+            out.value[i] = tables.AirDensity(h) + tables.AirTemperature(h) + tables.SpeedOfSound(h) +
+                           tables.InverseSpeedOfSound(h) + tables.DensityRatioRoot(h);
+        }
+        benchmark::DoNotOptimize(out.value);
+        benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * Altitudes::kCount * 5);
 }
@@ -221,10 +231,10 @@ void BM_AtmosphereFormulas(benchmark::State& state) {
     const double tropopauseTemperature = kSeaLevelTemperature - kLapseRate * kTropopause;
     const double tropopausePressure =
         kSeaLevelPressure * std::pow(tropopauseTemperature / kSeaLevelTemperature, exponent);
+    static Results out;
     for (auto _ : state) {
-        double sum = 0.0;
-        for (float hf : altitudes.value) {
-            const double h = hf;
+        for (int i = 0; i < Altitudes::kCount; ++i) {
+            const double h = altitudes.value[i];
             double t;
             double p;
             if (h <= kTropopause) {
@@ -236,45 +246,54 @@ void BM_AtmosphereFormulas(benchmark::State& state) {
             }
             const double rho = p / (kGasConstant * t);
             const double a = std::sqrt(1.4 * kGasConstant * t);
-            sum += rho + t + a + 1.0 / a + std::sqrt(rho / kSeaLevelDensity);
+            out.value[i] = rho + t + a + 1.0 / a + std::sqrt(rho / kSeaLevelDensity);
         }
-        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(out.value);
+        benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * Altitudes::kCount * 5);
 }
 
-// Density alone, the quantity whose formula needs a power: one lookup
-// against one evaluation per altitude.
-void BM_AirDensityLookup(benchmark::State& state) {
+// The two quantities whose formulas need a power or an exponential, each
+// alone: one lookup against one evaluation per altitude.
+double DensityFormula(double h) {
+    const double exponent = 9.80665 / (287.05 * 0.0065);
+    if (h <= 11000.0) {
+        const double t = 288.15 - 0.0065 * h;
+        return 101325.0 * std::pow(t / 288.15, exponent) / (287.05 * t);
+    }
+    const double tropopausePressure = 101325.0 * std::pow(216.65 / 288.15, exponent);
+    return tropopausePressure * std::exp(-9.80665 * (h - 11000.0) / (287.05 * 216.65)) / (287.05 * 216.65);
+}
+
+double DensityRatioRootFormula(double h) {
+    constexpr double kSeaLevelDensity = 101325.0 / (287.05 * 288.15);
+    return std::sqrt(DensityFormula(h) / kSeaLevelDensity);
+}
+
+template <float (AtmosphereTables::*Quantity)(float) const> void BM_QuantityLookup(benchmark::State& state) {
     DefaultEnvironmentHost env;
     if (!Ready(state, env)) return;
     static const Altitudes altitudes;
     const AtmosphereTables& tables = g_environmentSystem.atmosphere;
+    static Results out;
     for (auto _ : state) {
-        float sum = 0.0f;
-        for (float h : altitudes.value)
-            sum += tables.AirDensity(h);
-        benchmark::DoNotOptimize(sum);
+        for (int i = 0; i < Altitudes::kCount; ++i)
+            out.value[i] = (tables.*Quantity)(altitudes.value[i]);
+        benchmark::DoNotOptimize(out.value);
+        benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * Altitudes::kCount);
 }
 
-void BM_AirDensityFormula(benchmark::State& state) {
+template <double (*Formula)(double)> void BM_QuantityFormula(benchmark::State& state) {
     static const Altitudes altitudes;
-    const double exponent = 9.80665 / (287.05 * 0.0065);
-    const double tropopausePressure = 101325.0 * std::pow(216.65 / 288.15, exponent);
+    static Results out;
     for (auto _ : state) {
-        double sum = 0.0;
-        for (float hf : altitudes.value) {
-            const double h = hf;
-            if (h <= 11000.0) {
-                const double t = 288.15 - 0.0065 * h;
-                sum += 101325.0 * std::pow(t / 288.15, exponent) / (287.05 * t);
-            } else {
-                sum += tropopausePressure * std::exp(-9.80665 * (h - 11000.0) / (287.05 * 216.65)) / (287.05 * 216.65);
-            }
-        }
-        benchmark::DoNotOptimize(sum);
+        for (int i = 0; i < Altitudes::kCount; ++i)
+            out.value[i] = Formula(altitudes.value[i]);
+        benchmark::DoNotOptimize(out.value);
+        benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * Altitudes::kCount);
 }
@@ -292,8 +311,14 @@ void RegisterSystemBenchmarks() {
     benchmark::RegisterBenchmark("BM_LoadDefaultEnvironment", BM_LoadDefaultEnvironment)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_AtmosphereLookups", BM_AtmosphereLookups)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_AtmosphereFormulas", BM_AtmosphereFormulas)->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("BM_AirDensityLookup", BM_AirDensityLookup)->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("BM_AirDensityFormula", BM_AirDensityFormula)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_AirDensityLookup", BM_QuantityLookup<&AtmosphereTables::AirDensity>)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_AirDensityFormula", BM_QuantityFormula<DensityFormula>)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_DensityRatioRootLookup", BM_QuantityLookup<&AtmosphereTables::DensityRatioRoot>)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_DensityRatioRootFormula", BM_QuantityFormula<DensityRatioRootFormula>)
+        ->Unit(benchmark::kMicrosecond);
 }
 
 } // namespace bench
