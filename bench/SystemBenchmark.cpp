@@ -194,16 +194,14 @@ struct Altitudes {
 // Results are stored per altitude rather than summed: a running sum would
 // chain every evaluation to the one before by the adder's latency, which
 // is about as long as a table lookup itself.
-struct Results {
-    double value[Altitudes::kCount];
-};
+template <typename Number> struct Results { Number value[Altitudes::kCount]; };
 
 void BM_AtmosphereLookups(benchmark::State& state) {
     DefaultEnvironmentHost env;
     if (!Ready(state, env)) return;
     static const Altitudes altitudes;
     const AtmosphereTables& tables = g_environmentSystem.atmosphere;
-    static Results out;
+    static Results<float> out;
     for (auto _ : state) {
         for (int i = 0; i < Altitudes::kCount; ++i) {
             const float h = altitudes.value[i];
@@ -231,7 +229,7 @@ void BM_AtmosphereFormulas(benchmark::State& state) {
     const double tropopauseTemperature = kSeaLevelTemperature - kLapseRate * kTropopause;
     const double tropopausePressure =
         kSeaLevelPressure * std::pow(tropopauseTemperature / kSeaLevelTemperature, exponent);
-    static Results out;
+    static Results<double> out;
     for (auto _ : state) {
         for (int i = 0; i < Altitudes::kCount; ++i) {
             const double h = altitudes.value[i];
@@ -276,7 +274,7 @@ template <float (AtmosphereTables::*Quantity)(float) const> void BM_QuantityLook
     if (!Ready(state, env)) return;
     static const Altitudes altitudes;
     const AtmosphereTables& tables = g_environmentSystem.atmosphere;
-    static Results out;
+    static Results<float> out;
     for (auto _ : state) {
         for (int i = 0; i < Altitudes::kCount; ++i)
             out.value[i] = (tables.*Quantity)(altitudes.value[i]);
@@ -288,7 +286,7 @@ template <float (AtmosphereTables::*Quantity)(float) const> void BM_QuantityLook
 
 template <double (*Formula)(double)> void BM_QuantityFormula(benchmark::State& state) {
     static const Altitudes altitudes;
-    static Results out;
+    static Results<double> out;
     for (auto _ : state) {
         for (int i = 0; i < Altitudes::kCount; ++i)
             out.value[i] = Formula(altitudes.value[i]);
