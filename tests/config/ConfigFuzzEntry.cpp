@@ -8,6 +8,7 @@
 #include "config/StringUtils.h"
 #include "envsys/HostServices.h"
 #include "plugin/PluginState.h"
+#include "tests/config/ValueListRule.h"
 
 namespace envsys {
 namespace fuzzing {
@@ -94,9 +95,19 @@ void ReadEverything(IniFile& file) {
             file.GetString(sectionName, keyName, "default", text, 7, 1);
             char* copy = GetStringCopy(&file, sectionName, keyName, 2);
             StrFree(&copy);
+            // Colours and vectors must read as the plain rule reads the
+            // value the lookup finds (none for a name that is never found).
+            const IniKey* key = file.FindKey(sectionName, keyName);
+            const testing::ListReading want =
+                testing::ReadListByRule(key != nullptr && key->value != nullptr ? key->value : "", 0.5f);
+            float color[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+            if (GetColorAlpha(color, &file, sectionName, keyName) != want.colorFound) std::abort();
             GetVector(v, &file, sectionName, keyName);
+            for (int i = 0; i < 4; ++i)
+                if (!testing::SameFloat(color[i], want.color[i]) ||
+                    (i < 3 && !testing::SameFloat(v[i], want.vector[i])))
+                    std::abort();
             GetColor(v, &file, sectionName, keyName);
-            GetColorAlpha(v, &file, sectionName, keyName);
             // Values used as the name patterns and file names they may be.
             file.GetString(sectionName, keyName, "", pattern, sizeof pattern, 0);
             FormatIntegerPattern(text, sizeof text, pattern, 2, k, -k);

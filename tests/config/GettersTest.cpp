@@ -14,6 +14,7 @@
 #include "config/IniFile.h"
 #include "config/StringUtils.h"
 #include "tests/config/ConfigTestSupport.h"
+#include "tests/config/ValueListRule.h"
 
 namespace envsys {
 namespace {
@@ -226,34 +227,7 @@ TEST_F(Getters, CountsStopAtTheFirstGap) {
 
 // Colours and vectors are read straight from the value text when each part is
 // a plain decimal. Generated values of every form must read exactly as the
-// rule gives them: the text copied into 260 bytes, split at its commas, each
-// part converted with strtod and narrowed to a float, colours clamped.
-namespace lists {
-
-float Clamp(float v) {
-    if (!(v > 0.0f)) return 0.0f;
-    return v >= 1.0f ? 1.0f : v;
-}
-
-// Returns the number of commas of the copy; parts receives up to four.
-int SplitAndConvert(const char* value, float* parts) {
-    const std::string copy(value, strnlen(value, 259));
-    int commas = 0;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = copy.find(',', start);
-        const std::string part = copy.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (commas < 4) parts[commas] = static_cast<float>(std::strtod(part.c_str(), nullptr));
-        if (comma == std::string::npos) return commas;
-        ++commas;
-        start = comma + 1;
-    }
-}
-
-bool Same(float a, float b) { return std::isnan(a) ? std::isnan(b) : std::memcmp(&a, &b, sizeof a) == 0; }
-
-} // namespace lists
-
+// rule gives them (tests/config/ValueListRule.h).
 TEST(GettersLists, GeneratedValuesReadAsTheCopySplitAndStrtodGiveThem) {
     const char* const parts[] = {"0.5",
                                  "1",
@@ -303,24 +277,15 @@ TEST(GettersLists, GeneratedValuesReadAsTheCopySplitAndStrtodGiveThem) {
         const IniKey* record = file.FindKey("L", key.c_str());
         ASSERT_NE(record, nullptr);
         const char* value = record->value != nullptr ? record->value : "";
-        float expected[4] = {0, 0, 0, 0};
-        const int commas = lists::SplitAndConvert(value, expected);
-
+        const testing::ListReading want = testing::ReadListByRule(value, 0.125f);
         float color[4] = {0.125f, 0.125f, 0.125f, 0.125f};
-        EXPECT_EQ(GetColorAlpha(color, &file, "L", key.c_str()), commas >= 2 ? 1 : 0) << value;
-        for (int i = 0; i < 4; ++i) {
-            float want = 0.125f;
-            if (commas >= 2)
-                want = i < 3 ? lists::Clamp(expected[i]) : (commas >= 3 ? lists::Clamp(expected[3]) : 1.0f);
-            EXPECT_TRUE(lists::Same(color[i], want)) << value << " part " << i << ": " << color[i] << " not " << want;
-        }
-
+        EXPECT_EQ(GetColorAlpha(color, &file, "L", key.c_str()), want.colorFound) << value;
         float vector[3] = {9, 9, 9};
         GetVector(vector, &file, "L", key.c_str());
-        const float want[3] = {commas >= 1 ? expected[0] : 0.0f, commas >= 1 ? expected[1] : 0.0f,
-                               commas >= 2 ? expected[2] : 0.0f};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(testing::SameFloat(color[i], want.color[i])) << value << " colour part " << i;
         for (int i = 0; i < 3; ++i)
-            EXPECT_TRUE(lists::Same(vector[i], want[i])) << value << " part " << i;
+            EXPECT_TRUE(testing::SameFloat(vector[i], want.vector[i])) << value << " vector part " << i;
     }
 }
 

@@ -146,7 +146,7 @@ private:
     CallLog& log_;
 };
 
-class TestMesh : public HostMesh {
+class TestMesh final : public HostMesh {
 public:
     TestMesh(CallLog& log, int32_t vertexCount, int32_t indexCount, int32_t format);
     MeshRecord* GetMeshData(MeshRecord** out) override;
@@ -169,7 +169,7 @@ private:
     CallLog& log_;
 };
 
-class TestLight : public HostLight {
+class TestLight final : public HostLight {
 public:
     explicit TestLight(CallLog& log) : log_(log) {}
     LightRecord* GetLightData(LightRecord** out) override;
