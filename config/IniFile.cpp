@@ -113,44 +113,6 @@ void PassLine(TextBuffer* text, size_t length) { text->cursor += length + 1; }
 
 bool HasMoreLines(const TextBuffer& text) { return text.base != nullptr && text.cursor < text.end; }
 
-// StrTrimRight of a line of known length; returns the new length.
-size_t TrimLineRight(char* line, size_t length) {
-#if defined(_WIN32)
-    StrTrimRight(line);
-    return std::strlen(line);
-#else
-    size_t end = length;
-    while (end > 0 && IsMbcSpace(static_cast<unsigned char>(line[end - 1])))
-        --end;
-    // A line of blanks only is left as it is.
-    if (end == 0) return length;
-    line[end] = '\0';
-    return end;
-#endif
-}
-
-// StrTrim of text of known length (its terminator at text[length]); returns
-// the new length.
-size_t TrimKnownLength(char* text, size_t length) {
-#if defined(_WIN32)
-    StrTrim(text);
-    return std::strlen(text);
-#else
-    size_t lead = 0;
-    while (lead < length && IsMbcSpace(static_cast<unsigned char>(text[lead])))
-        ++lead;
-    if (lead > 0) {
-        std::memmove(text, text + lead, length - lead + 1);
-        length -= lead;
-    }
-    size_t end = length;
-    while (end > 0 && IsMbcSpace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    text[end] = '\0';
-    return end;
-#endif
-}
-
 // Replaces every CR and LF of the text with a terminator, as the walk does
 // line by line; for text the walk does not reach.
 void CutEveryLine(char* start, char* stop) {
@@ -415,7 +377,7 @@ void IniFile::ParseLines(PointerList* includes, NameFilter* sectionNames) {
         char* line = CutLine(text, &length);
         PassLine(&text, length);
         if (length == 0) continue;
-        length = TrimLineRight(line, length);
+        length = StrTrimRightKnown(line, length);
         if (line[0] == '#')
             ParseDirective(line, includes);
         else if (line[0] == '[')
@@ -491,7 +453,7 @@ void IniFile::ReadKeyBlock(IniSection* section) {
         *equals = '\0';
         auto* key = static_cast<IniKey*>(MemAllocOrHeap(sizeof(IniKey)));
         if (key == nullptr) continue;
-        const size_t nameLength = TrimKnownLength(line, static_cast<size_t>(equals - line));
+        const size_t nameLength = StrTrimKnown(line, static_cast<size_t>(equals - line));
         key->name = line;
         key->valueKind = kValueText;
         char* value = equals + 1;
@@ -501,7 +463,7 @@ void IniFile::ReadKeyBlock(IniSection* section) {
             key->floatValue = 0.0f;
         } else {
             TextToNumbers(value, &key->integerValue, &key->floatValue);
-            TrimKnownLength(value, static_cast<size_t>(line + length - value));
+            StrTrimKnown(value, static_cast<size_t>(line + length - value));
             key->value = value;
         }
         bool duplicate = false;

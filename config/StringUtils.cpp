@@ -103,32 +103,61 @@ char* StrTrimRight(char* s) {
         if (!IsSpaceAt(p)) lastNonSpace = p;
     if (lastNonSpace != nullptr) *MbsInc(lastNonSpace) = '\0';
 #else
-    // Every character is one byte here, so the last non-blank is found from
-    // the end: the parser trims every line and every name and value.
-    char* end = s + std::strlen(s);
-    while (end > s && IsSpaceAt(end - 1))
-        --end;
-    if (end > s) *end = '\0';
+    StrTrimRightKnown(s, std::strlen(s));
 #endif
     return s;
 }
 
 char* StrTrim(char* s) {
     if (StrIsEmpty(s)) return s;
+#if defined(_WIN32)
     char* p = s;
     while (*p != '\0' && IsSpaceAt(p))
         p = MbsInc(p);
-#if defined(_WIN32)
     if (p != s) std::memmove(s, p, std::strlen(p) + 1);
     return StrTrimRight(s);
 #else
-    const size_t length = std::strlen(p);
-    if (p != s) std::memmove(s, p, length + 1);
-    char* end = s + length;
-    while (end > s && IsSpaceAt(end - 1))
-        --end;
-    if (end > s) *end = '\0';
+    StrTrimKnown(s, std::strlen(s));
     return s;
+#endif
+}
+
+size_t StrTrimRightKnown(char* s, size_t length) {
+    if (StrIsEmpty(s)) return 0;
+#if defined(_WIN32)
+    StrTrimRight(s);
+    return std::strlen(s);
+#else
+    // Every character is one byte here, so the last non-blank is found from
+    // the end.
+    size_t end = length;
+    while (end > 0 && IsSpaceAt(s + end - 1))
+        --end;
+    // Blanks only are left as they are.
+    if (end == 0) return length;
+    s[end] = '\0';
+    return end;
+#endif
+}
+
+size_t StrTrimKnown(char* s, size_t length) {
+    if (StrIsEmpty(s)) return 0;
+#if defined(_WIN32)
+    StrTrim(s);
+    return std::strlen(s);
+#else
+    size_t lead = 0;
+    while (lead < length && IsSpaceAt(s + lead))
+        ++lead;
+    if (lead > 0) {
+        std::memmove(s, s + lead, length - lead + 1);
+        length -= lead;
+    }
+    size_t end = length;
+    while (end > 0 && IsSpaceAt(s + end - 1))
+        --end;
+    s[end] = '\0';
+    return end;
 #endif
 }
 

@@ -2,6 +2,7 @@
 // function accepts null strings and then does nothing harmful.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace envsys {
@@ -17,6 +18,10 @@ char* StrToUpper(char* s);
 char* StrToLower(char* s);
 char* StrTrim(char* s);
 char* StrTrimRight(char* s);
+// StrTrim and StrTrimRight of text whose length is known (its terminator at
+// s[length]), returning the new length: the parser knows every line's.
+size_t StrTrimKnown(char* s, size_t length);
+size_t StrTrimRightKnown(char* s, size_t length);
 
 void fmgCheckFilePath(const char* directory, const char* name, char* out, int32_t outSize);
 void fmgCheckFilename(const char* directory, const char* name, const char* extension, char* out, int32_t outSize);
