@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "host/BitmapFont.h"
+#include "host/InstallLayout.h"
 
 namespace envhost {
 
@@ -104,7 +105,7 @@ bool OpenSession(HostSession& session, const GlobalOptions& global) {
     SessionOptions options;
     options.modulePath = global.module;
     options.environmentPath = global.environment.empty()
-                                  ? HostSession::ExecutableFolder() + "/data/default/environment.ini"
+                                  ? DataFolder(HostSession::ExecutableFolder(), "default") + "/environment.ini"
                                   : global.environment;
     options.seed = global.seed;
     options.width = global.width;

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "host/InstallLayout.h"
+
 namespace envhost {
 
 namespace {
@@ -49,7 +51,7 @@ bool HostSession::Open(const SessionOptions& options, std::string* error) {
     random.Seed(options.seed);
     camera.SetViewport(options.width, options.height);
     const std::string path =
-        options.modulePath.empty() ? ExecutableFolder() + "/EnvironmentSystem.so" : options.modulePath;
+        options.modulePath.empty() ? ModulePath(ExecutableFolder()) : options.modulePath;
     module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module_ == nullptr) {
         if (error != nullptr) *error = "cannot load " + path + ": " + dlerror();

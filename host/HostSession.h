@@ -22,7 +22,7 @@
 namespace envhost {
 
 struct SessionOptions {
-    std::string modulePath;      // empty: EnvironmentSystem.so next to the executable
+    std::string modulePath;      // empty: ModulePath() of the executable's folder
     std::string environmentPath; // empty: nothing is loaded
     uint32_t seed = 1;
     int width = 640;
