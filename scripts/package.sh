@@ -6,9 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-${BUILD_DIR:-build}}
 [ -f "$BUILD_DIR/CMakeCache.txt" ] || scripts/build.sh
-cmake --build "$BUILD_DIR" -j2 >/dev/null
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
+cmake --build "$BUILD_DIR" -j2 >"$log" 2>&1 || { tail -40 "$log" >&2; echo "package: build failed" >&2; exit 1; }
 (cd "$BUILD_DIR" && cpack -G "DEB;TGZ") >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD_DIR/CMakeCache.txt")
 deb=$(ls "$BUILD_DIR"/envsys_"$version"_*.deb)

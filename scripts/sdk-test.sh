@@ -14,8 +14,8 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 fail() { echo "sdk-test: $*" >&2; exit 1; }
 
-cmake --build "$BUILD_DIR" -j2 >/dev/null
-cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null
+cmake --build "$BUILD_DIR" -j2 >"$work/build.log" 2>&1 || { tail -40 "$work/build.log"; fail "build of $BUILD_DIR failed"; }
+cmake --install "$BUILD_DIR" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install failed"; }
 for f in include/envsys/HostServices.h lib/envsys/EnvironmentSystem.so bin/envhost bin/envcheck bin/starconv \
          share/envsys/default/environment.ini share/envsys/default/stars.dat share/doc/envsys/README.md \
          lib/cmake/EnvironmentSystem/EnvironmentSystemConfig.cmake lib/pkgconfig/envsys-sdk.pc; do
@@ -26,9 +26,10 @@ done
 cp -r examples/minimal-host "$work/minimal-host"
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
-cmake -S "$work/minimal-host" -B "$work/minimal-host/build" "${generator[@]}" \
-      -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror >/dev/null
-cmake --build "$work/minimal-host/build" -j2 >/dev/null
+{ cmake -S "$work/minimal-host" -B "$work/minimal-host/build" "${generator[@]}" \
+        -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror &&
+    cmake --build "$work/minimal-host/build" -j2; } >"$work/example.log" 2>&1 ||
+  { cat "$work/example.log"; fail "minimal-host does not build against the installed SDK"; }
 "$work/minimal-host/build/minimal-host" >"$work/day.txt" || { cat "$work/day.txt"; fail "minimal-host failed"; }
 hours=$(grep -cE '^[0-9]{2}:00 sun ' "$work/day.txt" || true)
 [ "$hours" = 24 ] || { cat "$work/day.txt"; fail "expected 24 hours, got $hours"; }
