@@ -31,11 +31,17 @@ int MbsICmp(const char* a, const char* b) { return _mbsicmp(U(a), U(b)); }
 char* MbsNBCpy(char* dst, const char* src, size_t n) { return C(_mbsnbcpy(U(dst), U(src), n)); }
 char* MbsNBCat(char* dst, const char* src, size_t n) { return C(_mbsnbcat(U(dst), U(src), n)); }
 int MbsNBCmp(const char* a, const char* b, size_t n) { return _mbsnbcmp(U(a), U(b), n); }
-int IsMbcSpace(unsigned int c) { return _ismbcspace(c); }
-int IsMbcLower(unsigned int c) { return _ismbclower(c); }
-int IsMbcUpper(unsigned int c) { return _ismbcupper(c); }
-unsigned int MbcToUpper(unsigned int c) { return _mbctoupper(c); }
-unsigned int MbcToLower(unsigned int c) { return _mbctolower(c); }
+// A single byte is classed by the rule these functions are documented with:
+// blanks are 0x20 and 0x09 to 0x0D, letters are the ASCII ones. Runtimes that
+// class it by the code page's own tables instead (Wine's: 0xE9 a lower-case
+// letter and 0xA0 a blank under 1252) would make names and values read
+// differently from one machine to the next. Double-byte characters go to
+// the runtime.
+int IsMbcSpace(unsigned int c) { return c <= 0xFF ? c == ' ' || (c >= '\t' && c <= '\r') : _ismbcspace(c); }
+int IsMbcLower(unsigned int c) { return c <= 0xFF ? c >= 'a' && c <= 'z' : _ismbclower(c); }
+int IsMbcUpper(unsigned int c) { return c <= 0xFF ? c >= 'A' && c <= 'Z' : _ismbcupper(c); }
+unsigned int MbcToUpper(unsigned int c) { return c <= 0xFF ? (IsMbcLower(c) ? c - ('a' - 'A') : c) : _mbctoupper(c); }
+unsigned int MbcToLower(unsigned int c) { return c <= 0xFF ? (IsMbcUpper(c) ? c + ('a' - 'A') : c) : _mbctolower(c); }
 
 #else
 
