@@ -4,7 +4,25 @@
 #include <cstddef>
 #include <cstdlib>
 
+#if defined(_WIN32)
+// msvcrt.dll's strtod under a name of our own: <cstdlib> of mingw-w64 maps
+// strtod onto its own C99 conversion, so the import is named by its symbol.
+#define ENVSYS_SYMBOL_TEXT(x) #x
+#define ENVSYS_SYMBOL(prefix, name) ENVSYS_SYMBOL_TEXT(prefix) name
+#define ENVSYS_MSVCRT_STRTOD ENVSYS_SYMBOL(__USER_LABEL_PREFIX__, "strtod")
+extern "C" double __cdecl envsys_msvcrt_strtod(const char* text, char** end) __asm__(ENVSYS_MSVCRT_STRTOD);
+#endif
+
 namespace envsys {
+
+double RuntimeStrtod(const char* text, char** end) {
+#if defined(_WIN32)
+    return envsys_msvcrt_strtod(text, end);
+#else
+    return std::strtod(text, end);
+#endif
+}
+
 namespace {
 
 // The blanks isspace accepts in the "C" locale; atol and strtod skip them.
@@ -22,13 +40,15 @@ constexpr ptrdiff_t kMaxScannedDigits = 19;
 // 18 digits cannot overflow the 64-bit integer value with its sign.
 constexpr ptrdiff_t kMaxIntegerDigits = 18;
 
+#if !defined(_WIN32)
 int32_t SaturateLong(long value) {
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(value);
 }
+#endif
 
-float RuntimeFloat(const char* text) { return static_cast<float>(std::strtod(text, nullptr)); }
+float RuntimeFloat(const char* text) { return static_cast<float>(RuntimeStrtod(text, nullptr)); }
 
 // One scan of a number's decimal form: blanks, sign, integer digits, and a
 // point with fraction digits. Digits past the nineteenth wrap the mantissa
@@ -51,12 +71,19 @@ inline uint64_t ReadDigits(const char** cursor, uint64_t value) {
     return value;
 }
 
+#if defined(_WIN32)
+// msvcrt also starts an exponent with "d" or "D".
+constexpr bool kExponentD = true;
+#else
+constexpr bool kExponentD = false;
+#endif
+
 // The byte after the digits starts an exponent ("e", "E") or is the "x" of a
 // hexadecimal number after a leading 0; setting bit 0x20 folds exactly those
-// two pairs of letters onto "e" and "x".
+// two pairs of letters onto "e" and "x" (and "D" onto "d").
 inline bool ContinuesBeyondDecimal(char c) {
     const unsigned folded = static_cast<unsigned char>(c) | 0x20u;
-    return folded == 'e' || folded == 'x';
+    return folded == 'e' || folded == 'x' || (kExponentD && folded == 'd');
 }
 
 inline DecimalScan ScanDecimal(const char* text) {
@@ -82,6 +109,14 @@ inline DecimalScan ScanDecimal(const char* text) {
 }
 
 inline int32_t IntegerOf(const char* text, const DecimalScan& scan) {
+#if defined(_WIN32)
+    // msvcrt's atol accumulates the digits in a 32-bit long that wraps. The
+    // scan's 64-bit accumulation wraps modulo 2^64, which keeps the residue
+    // modulo 2^32 at any length.
+    static_cast<void>(text);
+    const auto magnitude = static_cast<uint32_t>(scan.integerPart);
+    return static_cast<int32_t>(scan.negative ? 0u - magnitude : magnitude);
+#else
     // Longer runs go to the runtime, whose long may be 32 or 64 bits wide and
     // saturates on its own terms.
     if (scan.integerDigits > kMaxIntegerDigits) return SaturateLong(std::atol(text));
@@ -90,6 +125,7 @@ inline int32_t IntegerOf(const char* text, const DecimalScan& scan) {
     if (signedValue > INT32_MAX) return INT32_MAX;
     if (signedValue < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(signedValue);
+#endif
 }
 
 inline float FloatOf(const char* text, const DecimalScan& scan) {

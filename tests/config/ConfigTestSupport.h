@@ -12,6 +12,15 @@
 namespace envsys {
 namespace testing {
 
+// Numbers are read as the platform's runtime reads them: msvcrt.dll on
+// Windows (no hexadecimal, inf or nan, "d" for "e", atol modulo 2^32), a C99
+// runtime elsewhere (atol saturating at 32 bits).
+#if defined(_WIN32)
+constexpr bool kMsvcrtNumbers = true;
+#else
+constexpr bool kMsvcrtNumbers = false;
+#endif
+
 inline std::string ConfigDataDir() { return std::string(ENVSYS_SOURCE_DIR) + "/tests/data/config"; }
 
 struct ConfigHost {

@@ -1,6 +1,6 @@
 // The rule for the comma-separated numbers of a value, written out plainly:
 // the text as a 260-byte name buffer keeps it (at most 259 bytes), split at
-// every comma, each part read with strtod and narrowed to a float; colour
+// every comma, each part read with the runtime's strtod and narrowed to a float; colour
 // parts clamped to 0..1. The getter tests and the configuration fuzz entry
 // check GetColorAlpha and GetVector against it.
 #pragma once
@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "config/NumberText.h"
 
 namespace envsys {
 namespace testing {
@@ -32,7 +34,7 @@ inline ListReading ReadListByRule(const char* value, float startColor) {
     for (size_t start = 0;; ++commas) {
         const size_t comma = copy.find(',', start);
         const std::string part = copy.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (commas < 4) parts[commas] = static_cast<float>(std::strtod(part.c_str(), nullptr));
+        if (commas < 4) parts[commas] = static_cast<float>(RuntimeStrtod(part.c_str(), nullptr));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }

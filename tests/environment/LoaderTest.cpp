@@ -186,9 +186,9 @@ TEST_F(Loader, AReloadResetsNumbersKeepsColoursAndHoldsNoExtraMemory) {
 
 TEST_F(Loader, NumbersTheModelCannotUseReadAsTheirDefaults) {
     host.LoadText(R"([EnvironmentSystem]
-UpdateRate=nan
-Latitude=inf
-InclinationAngle=-inf
+UpdateRate=1e999
+Latitude=1e999
+InclinationAngle=-1e999
 [Day]
 SunHeight=nan
 SunLightLevel=1e39

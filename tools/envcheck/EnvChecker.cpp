@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "config/IniFile.h"
+#include "config/NumberText.h"
 #include "config/StringUtils.h"
 #include "plugin/PluginState.h"
 
@@ -27,11 +28,9 @@ std::string Trim(const std::string& s) {
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
-// atol as the system's 32-bit runtime has it: out-of-range values saturate.
-int32_t Atol32(const std::string& s) {
-    const long long v = std::strtoll(s.c_str(), nullptr, 10);
-    return static_cast<int32_t>(std::max<long long>(INT32_MIN, std::min<long long>(INT32_MAX, v)));
-}
+// atol as the system reads it on this platform (out-of-range values
+// saturate, or wrap modulo 2^32 under msvcrt).
+int32_t Atol32(const std::string& s) { return envsys::TextToInteger(s.c_str()); }
 
 std::string Number(double v) {
     char buf[64];
@@ -67,7 +66,7 @@ ParsedNumber ParseFloat(const std::string& text) {
     const std::string t = Trim(text);
     const char* begin = t.c_str();
     char* end = nullptr;
-    out.value = std::strtod(begin, &end);
+    out.value = envsys::RuntimeStrtod(begin, &end);
     if (end == begin) {
         out.value = 0.0;
         out.problem = Quoted(t) + " is not a number: it reads as 0";
@@ -178,7 +177,7 @@ void EnvChecker::Add(Location at, Severity severity, std::string message) {
 float EnvChecker::FloatOf(const std::string& section, const std::string& key, float def) const {
     const ScannedKey* k = scanner_.FindKey(section, key);
     if (k == nullptr) return def;
-    return static_cast<float>(std::strtod(k->value.c_str(), nullptr));
+    return static_cast<float>(envsys::RuntimeStrtod(k->value.c_str(), nullptr));
 }
 
 long EnvChecker::IntOf(const std::string& section, const std::string& key, long def) const {
@@ -286,8 +285,9 @@ void EnvChecker::CrossCheck(envsys::IniFile* doc) {
             } else if ((key->value != nullptr) != k.hasValue || (key->value != nullptr && k.value != key->value)) {
                 problem = "reads the value " + (key->value != nullptr ? Quoted(key->value) : "(none)");
             } else if (key->integerValue != Atol32(k.value) ||
-                       !(key->floatValue == static_cast<float>(std::strtod(k.value.c_str(), nullptr)) ||
-                         (std::isnan(key->floatValue) && std::isnan(std::strtod(k.value.c_str(), nullptr))))) {
+                       !(key->floatValue == static_cast<float>(envsys::RuntimeStrtod(k.value.c_str(), nullptr)) ||
+                         (std::isnan(key->floatValue) &&
+                          std::isnan(envsys::RuntimeStrtod(k.value.c_str(), nullptr))))) {
                 problem = "reads the numbers " + std::to_string(key->integerValue) + " and " + Number(key->floatValue);
             }
             if (!problem.empty()) {
@@ -348,7 +348,7 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& keySpec, co
             warn(Quoted(v) + " is outside the 32-bit range: it reads as " + std::to_string(n));
         } else if (*end != '\0') {
             char* fend = nullptr;
-            std::strtod(begin, &fend);
+            envsys::RuntimeStrtod(begin, &fend);
             if (*fend == '\0')
                 warn(Quoted(v) + " is not a whole number: it reads as " + std::to_string(n));
             else
