@@ -3,7 +3,7 @@
 # any is missing. Safe to run again.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev libcli11-dev
-          libinih-dev libsimpleini-dev valgrind pkg-config)
+          libinih-dev libsimpleini-dev valgrind pkg-config dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
