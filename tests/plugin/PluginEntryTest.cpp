@@ -1,5 +1,4 @@
 // InitDLL / ExitDLL, the process-wide state and the memory wrappers.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -153,34 +152,6 @@ TEST(PluginEntry, RepeatedLivesInOneProcessStartClean) {
         EXPECT_EQ(host.mem.badFrees, 0);
         EXPECT_EQ(g_environmentSystem.hostValue, 0.0f) << "reset after exit";
     }
-}
-
-// The module as a host sees it: loaded by name, two exported functions, the
-// object reached only through its operation table.
-TEST(PluginModule, LoadsDynamicallyAndAnswersThroughItsSlots) {
-    const std::string path = std::string(ENVSYS_BINARY_DIR) + "/EnvironmentSystem.so";
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    auto init = reinterpret_cast<InitDllFunction>(dlsym(module, "InitDLL"));
-    auto exit = reinterpret_cast<ExitDllFunction>(dlsym(module, "ExitDLL"));
-    ASSERT_NE(init, nullptr);
-    ASSERT_NE(exit, nullptr);
-    // Nothing else is visible.
-    EXPECT_EQ(dlsym(module, "_ZN6envsys8MemAllocEj"), nullptr);
-    EXPECT_EQ(dlsym(module, "g_plugin"), nullptr);
-    {
-        TestHost host;
-        host.Init(7, init, exit);
-        EnvironmentSystemInterface* env = host.env();
-        ASSERT_NE(env, nullptr);
-        EXPECT_EQ(env->ReservedQuery(1, 2), 0);
-        env->SetHostValue(4.0f);
-        EXPECT_EQ(env->GetHostValue(), 4.0f);
-        EXPECT_EQ(env->IsAboveOvercast(-5.0f), 1);
-        host.Exit();
-        EXPECT_EQ(host.mem.LiveBlocks(), 0u);
-    }
-    dlclose(module);
 }
 
 } // namespace

@@ -3,10 +3,14 @@
 #if defined(ENVSYS_HAVE_ENVCHECK)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#if !defined(_WIN32)
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -286,31 +290,40 @@ TEST(EnvCheck, PatternRules) {
 }
 
 TEST(EnvCheck, ToolFilesResolveSystemPathsWithoutRegardToCase) {
-    char pattern[] = "/tmp/envcheckXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string root = pattern;
-    ASSERT_EQ(mkdir((root + "/Textures").c_str(), 0755), 0);
+    namespace fs = std::filesystem;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string root = (fs::temp_directory_path() / ("envcheck" + std::to_string(stamp))).generic_string();
+    ASSERT_TRUE(fs::create_directories(root + "/Textures"));
     std::ofstream(root + "/Textures/Band1.DDS") << "x";
     ToolFiles files(root);
     EXPECT_EQ(files.Resolve(".\\textures\\BAND1.dds"), root + "/Textures/Band1.DDS");
     EXPECT_EQ(files.Exists("TEXTURES/band1.dds", 0), 1);
     EXPECT_EQ(files.Exists("textures\\band2.dds", 0), 0);
     EXPECT_EQ(files.Exists("textures", 0), 0); // a directory is not a file
-    std::remove((root + "/Textures/Band1.DDS").c_str());
-    rmdir((root + "/Textures").c_str());
-    rmdir(root.c_str());
+    fs::remove_all(root);
 }
 
+// The tool run through the platform's command processor, its output and
+// exit status collected.
 int RunTool(const std::string& arguments, std::string* output) {
-    const std::string command = std::string(ENVSYS_BINARY_DIR) + "/envcheck " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
+    std::string program = std::string(ENVSYS_BINARY_DIR) + "/envcheck";
+#if defined(_WIN32)
+    std::replace(program.begin(), program.end(), '/', '\\');
+    FILE* pipe = _popen((program + " " + arguments + " 2>&1").c_str(), "rb");
+#else
+    FILE* pipe = popen((program + " " + arguments + " 2>&1").c_str(), "r");
+#endif
     if (pipe == nullptr) return -1;
     char buffer[4096];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
         output->append(buffer, n);
+#if defined(_WIN32)
+    return _pclose(pipe); // the command's own exit code
+#else
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 TEST(EnvCheck, CommandLineExitStatusAndHelp) {

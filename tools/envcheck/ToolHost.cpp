@@ -43,28 +43,24 @@ void ToolMemory::ReleaseOwner(const char* ownerTag) {
 
 namespace {
 
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool IsFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The entry of directory whose name equals name without regard to case,
-// preferring an exact match.
+// preferring an exact match, spelled as the directory spells it (a file
+// system that ignores case, as on Windows, finds the name as written too).
 std::string FindEntry(const std::string& directory, const std::string& name) {
-    if (IsFile(directory + "/" + name) || IsDirectory(directory + "/" + name)) return name;
     DIR* dir = opendir(directory.c_str());
     if (dir == nullptr) return "";
     std::string found;
     while (dirent* entry = readdir(dir)) {
-        if (SameName(entry->d_name, name)) {
-            found = entry->d_name;
+        if (name == entry->d_name) {
+            found = name;
             break;
         }
+        if (found.empty() && SameName(entry->d_name, name)) found = entry->d_name;
     }
     closedir(dir);
     return found;

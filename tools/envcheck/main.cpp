@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
     app.add_flag("--dump", dump, "print the effective settings of every section the system reads");
     app.add_flag("--includes", includes, "print the include graph");
     app.add_flag("--no-files", noFiles, "do not look for texture files and the star data file");
+    // Options are spelled alike on every platform, so that a path beginning
+    // with a slash is a path on Windows too.
+    app.allow_windows_style_options(false);
     CLI11_PARSE(app, argc, argv);
 
     envcheck::ToolFiles files(root);
