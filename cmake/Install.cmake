@@ -4,7 +4,8 @@
 #   bin/                        envhost, envcheck, starconv
 #   share/envsys/default/       the default environment (file, materials, textures, stars)
 #   share/envsys/preview/       the page of `envhost serve`, when the host has one
-#   share/doc/envsys/           README.md, docs/, the star catalogue's provenance
+#   share/doc/envsys/           README.md, docs/, examples/minimal-host/, the star
+#                               catalogue's provenance
 #   lib/cmake/EnvironmentSystem/ and lib/pkgconfig/envsys-sdk.pc
 # The module goes into a folder of its own below libdir rather than libdir
 # itself: it is a plug-in that hosts open by path, not a library to link
@@ -75,6 +76,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${ENVSYS_INSTALL_DOC_D
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${ENVSYS_INSTALL_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/data/catalog/README.md DESTINATION ${ENVSYS_INSTALL_DOC_DIR}
   RENAME star-catalog.md)
+# The example host to copy; README's and the guide's links reach it here too.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/minimal-host DESTINATION ${ENVSYS_INSTALL_DOC_DIR}/examples
+  PATTERN "build" EXCLUDE)
 
 # find_package(EnvironmentSystem): the target, the module's path and the
 # default environment's folder, all relative to wherever the prefix lands.

@@ -19,7 +19,8 @@ for f in usr/include/envsys/EnvironmentSystemInterface.h usr/include/envsys/Host
          usr/bin/envhost usr/bin/envcheck usr/bin/starconv usr/share/envsys/default/environment.ini \
          usr/share/envsys/default/materials.ini usr/share/envsys/default/stars.dat \
          usr/share/envsys/default/textures/ usr/lib/cmake/EnvironmentSystem/EnvironmentSystemConfig.cmake \
-         usr/lib/pkgconfig/envsys-sdk.pc usr/share/doc/envsys/README.md; do
+         usr/lib/pkgconfig/envsys-sdk.pc usr/share/doc/envsys/README.md \
+         usr/share/doc/envsys/examples/minimal-host/main.cpp; do
   grep -q " \./$f\$" <<<"$contents" || { echo "package: $deb lacks $f" >&2; exit 1; }
 done
 echo "package: $deb ($(du -k "$deb" | cut -f1) KiB, $(grep -c . <<<"$contents") entries), $tgz ($(du -k "$tgz" | cut -f1) KiB)"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the SDK as a host developer gets it: installs the build folder
-# (default build/) into a temporary prefix, builds examples/minimal-host from
-# a copy outside the source tree against that prefix alone, runs it and
-# checks its day and its final report; then checks the pkg-config file and
-# that the installed envhost and envcheck find the installed module and data.
+# (default build/) into a temporary prefix, builds a copy of the installed
+# examples/minimal-host outside the source tree against that prefix alone,
+# runs it and checks its day and its final report; then checks the
+# pkg-config file and that the installed envhost and envcheck find the
+# installed module and default environment.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-${BUILD_DIR:-build}}
@@ -18,12 +19,14 @@ cmake --build "$BUILD_DIR" -j2 >"$work/build.log" 2>&1 || { tail -40 "$work/buil
 cmake --install "$BUILD_DIR" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install failed"; }
 for f in include/envsys/HostServices.h lib/envsys/EnvironmentSystem.so bin/envhost bin/envcheck bin/starconv \
          share/envsys/default/environment.ini share/envsys/default/stars.dat share/doc/envsys/README.md \
+         share/doc/envsys/examples/minimal-host/main.cpp \
          lib/cmake/EnvironmentSystem/EnvironmentSystemConfig.cmake lib/pkgconfig/envsys-sdk.pc; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 
-# The example as a developer copies it: its own folder, the prefix only.
-cp -r examples/minimal-host "$work/minimal-host"
+# The example as a developer copies it from the installed documentation:
+# its own folder, the prefix only.
+cp -r "$prefix/share/doc/envsys/examples/minimal-host" "$work/minimal-host"
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 { cmake -S "$work/minimal-host" -B "$work/minimal-host/build" "${generator[@]}" \
