@@ -28,6 +28,7 @@ struct GlobalOptions {
     int width = 640;
     int height = 360;
     bool stats = false;
+    int threads = RenderThreads::DefaultCount();
 };
 
 class Progress {
@@ -110,6 +111,7 @@ bool OpenSession(HostSession& session, const GlobalOptions& global) {
     options.seed = global.seed;
     options.width = global.width;
     options.height = global.height;
+    options.threads = global.threads;
     std::string error;
     if (!session.Open(options, &error)) {
         std::fprintf(stderr, "envhost: %s\n", error.c_str());
@@ -268,6 +270,9 @@ int RunCommandLine(int argc, char** argv) {
     app.add_option("--height", global.height, "Frame height in pixels")
         ->capture_default_str()
         ->check(CLI::Range(16, 8192));
+    app.add_option("--threads", global.threads, "Threads that draw each frame (1: all on the main thread)")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 64));
     app.add_flag("--stats", global.stats, "Print the time spent in Update, PrepareFrame, DrawSky and DrawLensFlare");
 
     SceneSpec scene;

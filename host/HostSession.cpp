@@ -50,6 +50,7 @@ bool HostSession::Open(const SessionOptions& options, std::string* error) {
     Close();
     random.Seed(options.seed);
     camera.SetViewport(options.width, options.height);
+    gfx.SetThreads(options.threads);
     const std::string path =
         options.modulePath.empty() ? ModulePath(ExecutableFolder()) : options.modulePath;
     module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

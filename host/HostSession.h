@@ -28,6 +28,7 @@ struct SessionOptions {
     int width = 640;
     int height = 360;
     float visibility = 1.0f;
+    int threads = 0; // threads drawing each frame; 0: one per hardware thread
 };
 
 // Seconds spent in each of the four per-frame operations.

@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "envsys/Records.h"
 
@@ -12,162 +18,222 @@ using namespace envsys;
 
 namespace {
 
-float Clamp01(float x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
+constexpr int64_t kSubPixels = int64_t{1} << kSubPixelBits;
+constexpr int64_t kHalfPixel = kSubPixels / 2;
+
+// Pixels beyond each side of the frame within which triangles are filled
+// as they are; parts farther out are clipped away first. The largest frame
+// plus this margin, in sub-pixel steps, keeps every edge function product
+// within 50 bits.
+constexpr double kGuardBand = 32768.0;
+
+// NaN counts as 0. With SSE a max and a min, so there is no branch to
+// mispredict on dark or saturated colours.
+inline float Clamp01(float x) {
+#if defined(__SSE__)
+    // maxss gives its second operand when the first is NaN.
+    const __m128 y = _mm_max_ss(_mm_set_ss(x), _mm_setzero_ps());
+    return _mm_cvtss_f32(_mm_min_ss(y, _mm_set_ss(1.0f)));
+#else
+    const float y = x > 0.0f ? x : 0.0f;
+    return y < 1.0f ? y : 1.0f;
+#endif
+}
 
 // Texel index along one axis for an integer position, by the stage's
-// addressing: tiled, mirrored or clamped to the edge.
-int Address(int i, int n, bool tile, bool mirror) {
+// addressing: tiled, mirrored or clamped to the edge. Sample folds its
+// coordinates near the texture first, so the remainders are rarely needed.
+inline int Address(int i, int n, bool tile, bool mirror) {
     if (mirror) {
         const int period = 2 * n;
-        int m = i % period;
-        if (m < 0) m += period;
-        return m < n ? m : period - 1 - m;
+        if (i < 0 || i >= period) {
+            i %= period;
+            if (i < 0) i += period;
+        }
+        return i < n ? i : period - 1 - i;
     }
     if (tile) {
-        int m = i % n;
-        return m < 0 ? m + n : m;
+        if (i < 0 || i >= n) {
+            i %= n;
+            if (i < 0) i += n;
+        }
+        return i;
     }
     return i < 0 ? 0 : (i >= n ? n - 1 : i);
 }
 
-// Screen coordinates far beyond any frame (or not numbers at all) come only
-// from bad input; such a primitive is dropped before any integer conversion.
-bool Usable(float x) { return std::isfinite(x) && std::fabs(x) < 1e8f; }
-
-float EdgeFunction(float ax, float ay, float bx, float by, float px, float py) {
-    return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+// std::floor for |x| < 2^31 without a library call; the result is the
+// same whole number.
+inline int FloorToInt(float x) {
+    const int i = static_cast<int>(x);
+    return x < static_cast<float>(i) ? i - 1 : i;
 }
 
-} // namespace
-
-void Texture::FromImage(const PngImage& image) {
-    width = image.width;
-    height = image.height;
-    texels.resize(static_cast<size_t>(width) * height * 4);
-    double sum[4] = {0, 0, 0, 0};
-    for (size_t i = 0; i < texels.size(); ++i) {
-        texels[i] = image.rgba[i] * (1.0f / 255.0f);
-        sum[i % 4] += texels[i];
-    }
-    const double n = texels.empty() ? 1.0 : static_cast<double>(width) * height;
-    for (int c = 0; c < 4; ++c)
-        mean[c] = static_cast<float>(sum[c] / n);
+// Rounds toward minus infinity; b > 0.
+int64_t FloorDiv(int64_t a, int64_t b) {
+    const int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
-void Texture::Sample(float u, float v, uint32_t flags, float* out) const {
-    if (width <= 0 || height <= 0 || !std::isfinite(u) || !std::isfinite(v)) {
-        out[0] = out[1] = out[2] = out[3] = 1.0f;
-        return;
-    }
-    const bool tileU = (flags & kStageTileU) != 0, tileV = (flags & kStageTileV) != 0;
-    const bool mirrorU = (flags & kStageMirrorU) != 0, mirrorV = (flags & kStageMirrorV) != 0;
-    // Far outside the texture every addressing mode repeats or clamps, so
-    // the coordinate can be folded into a small range first.
-    if (tileU || mirrorU) u -= 2.0f * std::floor(u * 0.5f);
-    if (tileV || mirrorV) v -= 2.0f * std::floor(v * 0.5f);
-    u = std::max(-4.0f, std::min(4.0f, u));
-    v = std::max(-4.0f, std::min(4.0f, v));
-    const float x = u * width - 0.5f, y = v * height - 0.5f;
-    const float fx0 = std::floor(x), fy0 = std::floor(y);
-    const float fx = x - fx0, fy = y - fy0;
-    const int x0 = static_cast<int>(fx0), y0 = static_cast<int>(fy0);
-    const int xa = Address(x0, width, tileU, mirrorU), xb = Address(x0 + 1, width, tileU, mirrorU);
-    const int ya = Address(y0, height, tileV, mirrorV), yb = Address(y0 + 1, height, tileV, mirrorV);
-    const float* p00 = &texels[(static_cast<size_t>(ya) * width + xa) * 4];
-    const float* p10 = &texels[(static_cast<size_t>(ya) * width + xb) * 4];
-    const float* p01 = &texels[(static_cast<size_t>(yb) * width + xa) * 4];
-    const float* p11 = &texels[(static_cast<size_t>(yb) * width + xb) * 4];
-    for (int c = 0; c < 4; ++c) {
-        const float top = p00[c] + (p10[c] - p00[c]) * fx;
-        const float bottom = p01[c] + (p11[c] - p01[c]) * fx;
-        out[c] = top + (bottom - top) * fy;
-    }
+// A vertex during clipping: screen position, then r, g, b, a, u, v and fog
+// each divided by depth, and 1 / depth. All of them are linear across the
+// screen, so clipping in screen space keeps perspective correct.
+struct ClipPoint {
+    double c[10];
+};
+
+ClipPoint ToClipPoint(const RasterVertex& v) {
+    const double w = v.invDepth;
+    return {{v.sx, v.sy, v.r * w, v.g * w, v.b * w, v.a * w, v.u * w, v.v * w, v.fog * w, w}};
 }
 
-void FrameBuffer::Resize(int width, int height) {
-    width_ = std::max(1, width);
-    height_ = std::max(1, height);
-    color_.assign(static_cast<size_t>(width_) * height_ * 3, 0.0f);
-    depth_.assign(static_cast<size_t>(width_) * height_, std::numeric_limits<float>::infinity());
+// Keeps the part of a convex polygon where the coordinate axis (0: x, 1: y)
+// is on the kept side of limit. A crossing point is always computed from
+// the kept end of the edge, so two polygons sharing an edge get the very
+// same point.
+int ClipAxis(const ClipPoint* in, int n, ClipPoint* out, int axis, double limit, bool keepBelow) {
+    auto kept = [&](const ClipPoint& p) { return keepBelow ? p.c[axis] <= limit : p.c[axis] >= limit; };
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        const ClipPoint& p = in[i];
+        const ClipPoint& q = in[(i + 1) % n];
+        const bool pin = kept(p), qin = kept(q);
+        if (pin) out[count++] = p;
+        if (pin == qin) continue;
+        const ClipPoint& a = pin ? p : q;
+        const ClipPoint& b = pin ? q : p;
+        const double t = (limit - a.c[axis]) / (b.c[axis] - a.c[axis]);
+        ClipPoint& m = out[count++];
+        for (int k = 0; k < 10; ++k)
+            m.c[k] = a.c[k] + (b.c[k] - a.c[k]) * t;
+        m.c[axis] = limit;
+    }
+    return count;
 }
 
-void FrameBuffer::Clear(const float* rgb) {
-    for (size_t i = 0; i < color_.size(); i += 3) {
-        color_[i] = rgb[0];
-        color_[i + 1] = rgb[1];
-        color_[i + 2] = rgb[2];
+// Makes one snapped piece ready; false when it covers no pixel centre of
+// the frame or is culled.
+bool SetUpPiece(const RasterState& st, const ClipPoint* p0, const ClipPoint* p1, const ClipPoint* p2, int width,
+                int height, TriangleSetup* t) {
+    const ClipPoint* p[3] = {p0, p1, p2};
+    int64_t x[3], y[3];
+    for (int i = 0; i < 3; ++i) {
+        x[i] = std::llrint(p[i]->c[0] * kSubPixels);
+        y[i] = std::llrint(p[i]->c[1] * kSubPixels);
     }
-    std::fill(depth_.begin(), depth_.end(), std::numeric_limits<float>::infinity());
-}
-
-PngImage FrameBuffer::ToImage() const {
-    PngImage image(width_, height_);
-    for (size_t i = 0, n = static_cast<size_t>(width_) * height_; i < n; ++i) {
-        for (int c = 0; c < 3; ++c)
-            image.rgba[i * 4 + c] = static_cast<uint8_t>(std::lround(Clamp01(color_[i * 3 + c]) * 255.0f));
-        image.rgba[i * 4 + 3] = 255;
+    int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    if (area == 0) return false;
+    // With y down the screen, a positive area is a clockwise triangle.
+    if (st.cullMode == kCullCounterClockwise && area < 0) return false;
+    if (st.cullMode == kCullClockwise && area > 0) return false;
+    if (area < 0) {
+        std::swap(p[1], p[2]);
+        std::swap(x[1], x[2]);
+        std::swap(y[1], y[2]);
+        area = -area;
     }
-    return image;
+    const int64_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
+    const int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
+    // Pixel x has its centre at x * 256 + 128 sub-pixel steps.
+    t->left = static_cast<int>(std::max<int64_t>(0, -FloorDiv(kHalfPixel - minX, kSubPixels)));
+    t->right = static_cast<int>(std::min<int64_t>(width - 1, FloorDiv(maxX - kHalfPixel, kSubPixels)));
+    t->top = static_cast<int>(std::max<int64_t>(0, -FloorDiv(kHalfPixel - minY, kSubPixels)));
+    t->bottom = static_cast<int>(std::min<int64_t>(height - 1, FloorDiv(maxY - kHalfPixel, kSubPixels)));
+    if (t->left > t->right || t->top > t->bottom) return false;
+    for (int e = 0; e < 3; ++e) {
+        const int a = (e + 1) % 3, b = (e + 2) % 3;
+        const int64_t dx = x[b] - x[a], dy = y[b] - y[a];
+        // Top-left rule: a centre exactly on an edge belongs to the
+        // triangle whose top or left edge it is; elsewhere the edge
+        // function must be strictly positive, which for integers is >= 1.
+        const bool owns = dy < 0 || (dy == 0 && dx > 0);
+        t->edgeStepY[e] = dx;
+        t->edgeStepX[e] = dy * kSubPixels;
+        t->edgeBase[e] = -dx * y[a] - dy * (kHalfPixel - x[a]) - (owns ? 0 : 1);
+        t->x[e] = x[e];
+        t->y[e] = y[e];
+    }
+    // Attribute planes over the snapped positions, in pixels from vertex 0.
+    const double ex1 = static_cast<double>(x[1] - x[0]) / kSubPixels,
+                 ey1 = static_cast<double>(y[1] - y[0]) / kSubPixels;
+    const double ex2 = static_cast<double>(x[2] - x[0]) / kSubPixels,
+                 ey2 = static_cast<double>(y[2] - y[0]) / kSubPixels;
+    const double inv = 1.0 / (ex1 * ey2 - ex2 * ey1);
+    t->originX = static_cast<double>(x[0]) / kSubPixels;
+    t->originY = static_cast<double>(y[0]) / kSubPixels;
+    t->fogged = false;
+    for (int k = 0; k < 8; ++k) {
+        const double f0 = p[0]->c[k + 2], d1 = p[1]->c[k + 2] - f0, d2 = p[2]->c[k + 2] - f0;
+        t->base[k] = f0;
+        t->dx[k] = (d1 * ey2 - d2 * ey1) * inv;
+        t->dy[k] = (d2 * ex1 - d1 * ex2) * inv;
+    }
+    for (int i = 0; i < 3; ++i)
+        t->fogged = t->fogged || p[i]->c[8] > 0;
+    return true;
 }
 
 // Blend operations of a material, as this host reads them. The frame has no
 // alpha of its own, so a destination alpha counts as 1.
-void FrameBuffer::Blend(float* dst, const float* s, uint16_t op, float weight) {
+inline void BlendPixel(float* dst, const float* s, uint16_t op, float weight) {
     const float a = Clamp01(s[3]);
     float out[3];
-    for (int c = 0; c < 3; ++c) {
-        const float d = dst[c], x = s[c];
-        float r;
-        switch (op) {
-        case kBlendAdd:
-            r = d + x;
-            break;
-        case kBlendModulate:
-            r = d * x;
-            break;
-        case kBlendModulateAndAddSrc:
-            r = d * x + x;
-            break;
-        case kBlendModulateAndAddDst:
-            r = d * x + d;
-            break;
-        case kBlendModulateMul2:
-            r = 2.0f * d * x;
-            break;
-        case kBlendModulateInvSrc:
-            r = d * (1.0f - x);
-            break;
-        case kBlendModulateInvDst:
-            r = x * (1.0f - d);
-            break;
-        case kBlendSrcAlpha:
-            r = x * a + d * (1.0f - a);
-            break;
-        case kBlendInvSrcAlpha:
-            r = x * (1.0f - a) + d * a;
-            break;
-        case kBlendInvDstAlpha:
-            r = d;
-            break;
-        case kBlendSrcAlphaAddDst:
-            r = x * a + d;
-            break;
-        case kBlendInvSrcAlphaAddSrc:
-            r = x + d * (1.0f - a);
-            break;
-        default:
-            r = x;
-            break; // ZERO, ONE, DST_ALPHA: the source replaces what was there
-        }
-        out[c] = Clamp01(r);
+    // One switch, then the operation's formula for each channel.
+    auto each = [&](auto formula) {
+        for (int c = 0; c < 3; ++c)
+            out[c] = Clamp01(formula(dst[c], s[c]));
+    };
+    switch (op) {
+    case kBlendAdd:
+        each([](float d, float x) { return d + x; });
+        break;
+    case kBlendModulate:
+        each([](float d, float x) { return d * x; });
+        break;
+    case kBlendModulateAndAddSrc:
+        each([](float d, float x) { return d * x + x; });
+        break;
+    case kBlendModulateAndAddDst:
+        each([](float d, float x) { return d * x + d; });
+        break;
+    case kBlendModulateMul2:
+        each([](float d, float x) { return 2.0f * d * x; });
+        break;
+    case kBlendModulateInvSrc:
+        each([](float d, float x) { return d * (1.0f - x); });
+        break;
+    case kBlendModulateInvDst:
+        each([](float d, float x) { return x * (1.0f - d); });
+        break;
+    case kBlendSrcAlpha:
+        each([a](float d, float x) { return x * a + d * (1.0f - a); });
+        break;
+    case kBlendInvSrcAlpha:
+        each([a](float d, float x) { return x * (1.0f - a) + d * a; });
+        break;
+    case kBlendInvDstAlpha:
+        each([](float d, float) { return d; });
+        break;
+    case kBlendSrcAlphaAddDst:
+        each([a](float d, float x) { return x * a + d; });
+        break;
+    case kBlendInvSrcAlphaAddSrc:
+        each([a](float d, float x) { return x + d * (1.0f - a); });
+        break;
+    default: // ZERO, ONE, DST_ALPHA: the source replaces what was there
+        each([](float, float x) { return x; });
+        break;
+    }
+    if (weight == 1.0f) {
+        dst[0] = out[0], dst[1] = out[1], dst[2] = out[2];
+        return;
     }
     for (int c = 0; c < 3; ++c)
         dst[c] += (out[c] - dst[c]) * weight;
 }
 
-void FrameBuffer::Shade(const RasterState& st, float r, float g, float b, float a, float u, float v, float fog,
-                        float* out) const {
-    float c[4] = {r, g, b, a};
+// The texture stage and the fog: the source colour of one pixel.
+inline void Shade(const RasterState& st, float* c, float u, float v, float fog) {
     if (st.texture != nullptr) {
         float t[4];
         st.texture->Sample(u, v, st.stageFlags, t);
@@ -211,87 +277,212 @@ void FrameBuffer::Shade(const RasterState& st, float r, float g, float b, float 
         for (int i = 0; i < 3; ++i)
             c[i] += (st.fogColor[i] - c[i]) * fog;
     }
-    for (int i = 0; i < 4; ++i)
-        out[i] = c[i];
 }
 
-bool FrameBuffer::FillTriangle(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1,
-                               const RasterVertex& v2) {
-    for (const RasterVertex* v : {&v0, &v1, &v2})
-        if (!Usable(v->sx) || !Usable(v->sy) || !Usable(v->invDepth)) return false;
-    float area = EdgeFunction(v0.sx, v0.sy, v1.sx, v1.sy, v2.sx, v2.sy);
-    if (!(std::fabs(area) > 1e-12f) || !std::isfinite(area)) return false;
-    // With y down the screen, a positive area is a clockwise triangle.
-    if (st.cullMode == kCullCounterClockwise && area < 0) return false;
-    if (st.cullMode == kCullClockwise && area > 0) return false;
-    const RasterVertex* p[3] = {&v0, &v1, &v2};
-    if (area < 0) {
-        std::swap(p[1], p[2]);
-        area = -area;
-    }
-    const float minX = std::min({p[0]->sx, p[1]->sx, p[2]->sx});
-    const float maxX = std::max({p[0]->sx, p[1]->sx, p[2]->sx});
-    const float minY = std::min({p[0]->sy, p[1]->sy, p[2]->sy});
-    const float maxY = std::max({p[0]->sy, p[1]->sy, p[2]->sy});
-    if (maxX < 0 || maxY < 0 || minX > width_ || minY > height_) return false;
-    const int x0 = std::max(0, static_cast<int>(std::floor(minX)));
-    const int x1 = std::min(width_ - 1, static_cast<int>(std::ceil(maxX)));
-    const int y0 = std::max(0, static_cast<int>(std::floor(minY)));
-    const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(maxY)));
-    const float invArea = 1.0f / area;
+} // namespace
 
-    // Attributes divided by depth interpolate linearly across the screen.
-    float attr[3][8];
-    for (int i = 0; i < 3; ++i) {
-        const float w = p[i]->invDepth;
-        const float values[8] = {p[i]->r, p[i]->g, p[i]->b, p[i]->a, p[i]->u, p[i]->v, p[i]->fog, 1.0f};
-        for (int k = 0; k < 8; ++k)
-            attr[i][k] = values[k] * w;
+bool UsableCoordinate(float x) { return std::isfinite(x) && std::fabs(x) < 1e8f; }
+
+void Texture::FromImage(const PngImage& image) {
+    width = image.width;
+    height = image.height;
+    texels.resize(static_cast<size_t>(width) * height * 4);
+    double sum[4] = {0, 0, 0, 0};
+    for (size_t i = 0; i < texels.size(); ++i) {
+        texels[i] = image.rgba[i] * (1.0f / 255.0f);
+        sum[i % 4] += texels[i];
     }
-    // Top-left rule: a pixel centre exactly on an edge belongs to one triangle only.
-    bool owns[3];
-    for (int e = 0; e < 3; ++e) {
-        const RasterVertex* a = p[(e + 1) % 3];
-        const RasterVertex* b = p[(e + 2) % 3];
-        const float dx = b->sx - a->sx, dy = b->sy - a->sy;
-        owns[e] = (dy < 0) || (dy == 0 && dx > 0);
+    const double n = texels.empty() ? 1.0 : static_cast<double>(width) * height;
+    for (int c = 0; c < 4; ++c)
+        mean[c] = static_cast<float>(sum[c] / n);
+}
+
+void Texture::Sample(float u, float v, uint32_t flags, float* out) const {
+    if (width <= 0 || height <= 0 || !std::isfinite(u) || !std::isfinite(v)) {
+        out[0] = out[1] = out[2] = out[3] = 1.0f;
+        return;
     }
-    for (int y = y0; y <= y1; ++y) {
-        const float py = y + 0.5f;
-        for (int x = x0; x <= x1; ++x) {
-            const float px = x + 0.5f;
-            float w[3];
-            bool inside = true;
-            for (int e = 0; e < 3 && inside; ++e) {
-                const RasterVertex* a = p[(e + 1) % 3];
-                const RasterVertex* b = p[(e + 2) % 3];
-                w[e] = EdgeFunction(a->sx, a->sy, b->sx, b->sy, px, py);
-                inside = w[e] > 0 || (w[e] == 0 && owns[e]);
+    const bool tileU = (flags & kStageTileU) != 0, tileV = (flags & kStageTileV) != 0;
+    const bool mirrorU = (flags & kStageMirrorU) != 0, mirrorV = (flags & kStageMirrorV) != 0;
+    // Far outside the texture every addressing mode repeats or clamps, so
+    // the coordinate can be folded into a small range first (0..2 is one
+    // already).
+    if ((tileU || mirrorU) && !(u >= 0.0f && u < 2.0f)) u -= 2.0f * std::floor(u * 0.5f);
+    if ((tileV || mirrorV) && !(v >= 0.0f && v < 2.0f)) v -= 2.0f * std::floor(v * 0.5f);
+    u = std::max(-4.0f, std::min(4.0f, u));
+    v = std::max(-4.0f, std::min(4.0f, v));
+    const float x = u * width - 0.5f, y = v * height - 0.5f;
+    const int x0 = FloorToInt(x), y0 = FloorToInt(y);
+    const float fx = x - static_cast<float>(x0), fy = y - static_cast<float>(y0);
+    const int xa = Address(x0, width, tileU, mirrorU), xb = Address(x0 + 1, width, tileU, mirrorU);
+    const int ya = Address(y0, height, tileV, mirrorV), yb = Address(y0 + 1, height, tileV, mirrorV);
+    const float* p00 = &texels[(static_cast<size_t>(ya) * width + xa) * 4];
+    const float* p10 = &texels[(static_cast<size_t>(ya) * width + xb) * 4];
+    const float* p01 = &texels[(static_cast<size_t>(yb) * width + xa) * 4];
+    const float* p11 = &texels[(static_cast<size_t>(yb) * width + xb) * 4];
+#if defined(__SSE__)
+    // All four channels at once, with the same operations as below.
+    const __m128 a = _mm_loadu_ps(p00), b = _mm_loadu_ps(p10), c = _mm_loadu_ps(p01), d = _mm_loadu_ps(p11);
+    const __m128 wx = _mm_set1_ps(fx);
+    const __m128 top = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), wx));
+    const __m128 bottom = _mm_add_ps(c, _mm_mul_ps(_mm_sub_ps(d, c), wx));
+    _mm_storeu_ps(out, _mm_add_ps(top, _mm_mul_ps(_mm_sub_ps(bottom, top), _mm_set1_ps(fy))));
+#else
+    for (int c = 0; c < 4; ++c) {
+        const float top = p00[c] + (p10[c] - p00[c]) * fx;
+        const float bottom = p01[c] + (p11[c] - p01[c]) * fx;
+        out[c] = top + (bottom - top) * fy;
+    }
+#endif
+}
+
+void FrameBuffer::Resize(int width, int height) {
+    width_ = std::max(1, width);
+    height_ = std::max(1, height);
+    color_.assign(static_cast<size_t>(width_) * height_ * 3, 0.0f);
+    depth_.assign(static_cast<size_t>(width_) * height_, std::numeric_limits<float>::infinity());
+}
+
+void FrameBuffer::ClearRows(const float* rgb, int rowBegin, int rowEnd) {
+    rowBegin = std::max(0, rowBegin);
+    rowEnd = std::min(height_, rowEnd);
+    if (rowBegin >= rowEnd) return;
+    const size_t begin = static_cast<size_t>(rowBegin) * width_, end = static_cast<size_t>(rowEnd) * width_;
+    for (size_t i = begin; i < end; ++i) {
+        color_[i * 3] = rgb[0];
+        color_[i * 3 + 1] = rgb[1];
+        color_[i * 3 + 2] = rgb[2];
+    }
+    std::fill(depth_.begin() + begin, depth_.begin() + end, std::numeric_limits<float>::infinity());
+}
+
+PngImage FrameBuffer::ToImage() const {
+    PngImage image(width_, height_);
+    ToImageRows(&image, 0, height_);
+    return image;
+}
+
+void FrameBuffer::ToImageRows(PngImage* image, int rowBegin, int rowEnd) const {
+    rowBegin = std::max(0, rowBegin);
+    rowEnd = std::min({height_, rowEnd, image->height});
+    if (image->width != width_) return;
+    size_t i = static_cast<size_t>(rowBegin) * width_;
+    const size_t n = static_cast<size_t>(rowEnd) * width_;
+#if defined(__SSE2__)
+    // A pixel at a time in one register; a load reads one float past the
+    // pixel, so the frame's very last pixel is left to the loop below.
+    const size_t last = static_cast<size_t>(width_) * height_ - 1;
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f);
+    const __m128 half = _mm_set1_ps(0.5f);
+    for (; i < n && i < last; ++i) {
+        // max first: NaN becomes 0, as in Clamp01.
+        const __m128 c = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(&color_[i * 3]), zero), one);
+        const __m128i q = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(c, scale), half));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, q), _mm_setzero_si128());
+        const uint32_t rgba = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) | 0xff000000u;
+        std::memcpy(&image->rgba[i * 4], &rgba, 4);
+    }
+#endif
+    for (; i < n; ++i) {
+        for (int c = 0; c < 3; ++c)
+            image->rgba[i * 4 + c] = static_cast<uint8_t>(Clamp01(color_[i * 3 + c]) * 255.0f + 0.5f);
+        image->rgba[i * 4 + 3] = 255;
+    }
+}
+
+void FrameBuffer::Blend(float* dst, const float* s, uint16_t op, float weight) { BlendPixel(dst, s, op, weight); }
+
+int FrameBuffer::SetUp(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2,
+                       TriangleSetup* out) const {
+    for (const RasterVertex* v : {&v0, &v1, &v2})
+        if (!UsableCoordinate(v->sx) || !UsableCoordinate(v->sy) || !UsableCoordinate(v->invDepth)) return 0;
+    // A triangle and its clipped polygon: at most one more vertex per side.
+    ClipPoint a[7], b[7];
+    a[0] = ToClipPoint(v0), a[1] = ToClipPoint(v1), a[2] = ToClipPoint(v2);
+    int n = 3;
+    const double lo = -kGuardBand, right = width_ + kGuardBand, bottom = height_ + kGuardBand;
+    bool inside = true;
+    for (int i = 0; i < 3; ++i)
+        inside = inside && a[i].c[0] >= lo && a[i].c[0] <= right && a[i].c[1] >= lo && a[i].c[1] <= bottom;
+    if (!inside) {
+        n = ClipAxis(a, n, b, 0, lo, false);
+        n = ClipAxis(b, n, a, 0, right, true);
+        n = ClipAxis(a, n, b, 1, lo, false);
+        n = ClipAxis(b, n, a, 1, bottom, true);
+    }
+    int count = 0;
+    for (int k = 1; k + 1 < n; ++k)
+        if (SetUpPiece(st, &a[0], &a[k], &a[k + 1], width_, height_, &out[count])) ++count;
+    return count;
+}
+
+uint64_t FrameBuffer::Fill(const RasterState& st, const TriangleSetup& t, int rowBegin, int rowEnd) {
+    const int yBegin = std::max(t.top, rowBegin), yEnd = std::min(t.bottom + 1, rowEnd);
+    const bool textured = st.texture != nullptr;
+    uint64_t filled = 0;
+    for (int y = yBegin; y < yEnd; ++y) {
+        // The exact span of covered centres on this row, from each edge.
+        const int64_t centreY = y * kSubPixels + kHalfPixel;
+        int64_t left = t.left, right = t.right;
+        for (int e = 0; e < 3; ++e) {
+            const int64_t k = t.edgeBase[e] + t.edgeStepY[e] * centreY, s = t.edgeStepX[e];
+            if (s > 0) {
+                right = std::min(right, FloorDiv(k, s));
+            } else if (s < 0) {
+                left = std::max(left, -FloorDiv(k, -s));
+            } else if (k < 0) {
+                left = right + 1;
             }
-            if (!inside) continue;
-            const float b0 = w[0] * invArea, b1 = w[1] * invArea, b2 = w[2] * invArea;
-            float val[8];
-            for (int k = 0; k < 8; ++k)
-                val[k] = b0 * attr[0][k] + b1 * attr[1][k] + b2 * attr[2][k];
-            const float invDepth = val[7];
+        }
+        if (left > right) continue;
+        const int xl = static_cast<int>(left), xr = static_cast<int>(right);
+        // The planes at the span's first centre, then one step per pixel.
+        const double px = xl + 0.5 - t.originX, py = y + 0.5 - t.originY;
+        float row[8], step[8];
+        for (int k = 0; k < 8; ++k) {
+            row[k] = static_cast<float>(t.base[k] + t.dx[k] * px + t.dy[k] * py);
+            step[k] = static_cast<float>(t.dx[k]);
+        }
+        float* color = Color(0, y);
+        float* depthRow = &Depth(0, y);
+        for (int x = xl; x <= xr; ++x) {
+            const float i = static_cast<float>(x - xl);
+            const float invDepth = row[7] + step[7] * i;
             if (!(invDepth > 0)) continue;
             const float depth = 1.0f / invDepth;
-            float& stored = Depth(x, y);
+            float& stored = depthRow[x];
             if (st.depthCheck && depth > stored) continue;
-            const float k = depth;
             float src[4];
-            Shade(st, val[0] * k, val[1] * k, val[2] * k, val[3] * k, val[4] * k, val[5] * k, Clamp01(val[6] * k), src);
+            for (int k = 0; k < 4; ++k)
+                src[k] = (row[k] + step[k] * i) * depth;
+            float u = 0, v = 0, fog = 0;
+            if (textured) {
+                u = (row[4] + step[4] * i) * depth;
+                v = (row[5] + step[5] * i) * depth;
+            }
+            if (t.fogged) fog = Clamp01((row[6] + step[6] * i) * depth);
+            Shade(st, src, u, v, fog);
             if (st.alphaTest && src[3] < 0.5f) continue;
-            Blend(Color(x, y), src, st.blendOp);
+            BlendPixel(color + 3 * x, src, st.blendOp, 1.0f);
             if (st.depthWrite) stored = depth;
-            ++pixelsFilled;
+            ++filled;
         }
     }
-    return true;
+    return filled;
 }
 
-void FrameBuffer::Splat(const RasterState& st, float cx, float cy, float area, const float* rgba) {
-    if (!Usable(cx) || !Usable(cy) || !Usable(area)) return;
+bool FrameBuffer::FillTriangle(const RasterState& st, const RasterVertex& a, const RasterVertex& b,
+                               const RasterVertex& c) {
+    TriangleSetup pieces[kMaxPieces];
+    const int n = SetUp(st, a, b, c, pieces);
+    for (int i = 0; i < n; ++i)
+        pixelsFilled += Fill(st, pieces[i], 0, height_);
+    return n > 0;
+}
+
+uint64_t FrameBuffer::Splat(const RasterState& st, float cx, float cy, float area, const float* rgba, int rowBegin,
+                            int rowEnd) {
+    if (!UsableCoordinate(cx) || !UsableCoordinate(cy) || !UsableCoordinate(area)) return 0;
     float src[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
     float energy = area;
     if (st.texture != nullptr) {
@@ -308,31 +499,38 @@ void FrameBuffer::Splat(const RasterState& st, float cx, float cy, float area, c
     const int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
     const float fx = x - ix, fy = y - iy;
     const float weights[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
+    uint64_t filled = 0;
     for (int i = 0; i < 4; ++i) {
         const int px = ix + (i & 1), py = iy + (i >> 1);
-        if (px < 0 || py < 0 || px >= width_ || py >= height_) continue;
+        if (px < 0 || py < std::max(0, rowBegin) || px >= width_ || py >= std::min(height_, rowEnd)) continue;
         const float weight = std::min(1.0f, weights[i] * energy);
         if (weight <= 0) continue;
-        Blend(Color(px, py), src, st.blendOp, weight);
-        ++pixelsFilled;
+        BlendPixel(Color(px, py), src, st.blendOp, weight);
+        ++filled;
     }
+    return filled;
 }
 
-void FrameBuffer::Line(float x0, float y0, float d0, float x1, float y1, float d1, const float* rgba) {
+uint64_t FrameBuffer::Line(float x0, float y0, float d0, float x1, float y1, float d1, const float* rgba, int rowBegin,
+                           int rowEnd) {
     for (float v : {x0, y0, d0, x1, y1, d1})
-        if (!Usable(v)) return;
+        if (!UsableCoordinate(v)) return 0;
     const float dx = x1 - x0, dy = y1 - y0;
     const int steps = static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy))));
-    if (steps > 4 * (width_ + height_)) return;
+    if (steps > 4 * (width_ + height_)) return 0;
+    rowBegin = std::max(0, rowBegin);
+    rowEnd = std::min(height_, rowEnd);
+    uint64_t filled = 0;
     for (int i = 0; i <= steps; ++i) {
         const float t = steps == 0 ? 0.0f : static_cast<float>(i) / steps;
         const int x = static_cast<int>(std::floor(x0 + dx * t)), y = static_cast<int>(std::floor(y0 + dy * t));
-        if (x < 0 || y < 0 || x >= width_ || y >= height_) continue;
+        if (x < 0 || y < rowBegin || x >= width_ || y >= rowEnd) continue;
         const float depth = d0 + (d1 - d0) * t;
         if (depth > Depth(x, y)) continue;
-        Blend(Color(x, y), rgba, kBlendSrcAlpha);
-        ++pixelsFilled;
+        BlendPixel(Color(x, y), rgba, kBlendSrcAlpha, 1.0f);
+        ++filled;
     }
+    return filled;
 }
 
 } // namespace envhost

@@ -29,7 +29,9 @@ ClipVertex Mix(const ClipVertex& p, const ClipVertex& q, float t) {
             m(p.b, q.b), m(p.a, q.a), m(p.u, q.u), m(p.v, q.v), m(p.fog, q.fog)};
 }
 
-// Keeps the part of a convex polygon in front of the near plane.
+// Keeps the part of a convex polygon in front of the near plane. A crossing
+// point is always computed from the edge's end in front, so triangles
+// sharing an edge get the very same point and stay joined on screen.
 int ClipNear(const ClipVertex* in, int n, ClipVertex* out) {
     int count = 0;
     for (int i = 0; i < n; ++i) {
@@ -37,9 +39,22 @@ int ClipNear(const ClipVertex* in, int n, ClipVertex* out) {
         const ClipVertex& q = in[(i + 1) % n];
         const bool pin = p.z >= kNearPlane, qin = q.z >= kNearPlane;
         if (pin) out[count++] = p;
-        if (pin != qin) out[count++] = Mix(p, q, (kNearPlane - p.z) / (q.z - p.z));
+        if (pin == qin) continue;
+        const ClipVertex& front = pin ? p : q;
+        const ClipVertex& back = pin ? q : p;
+        out[count++] = Mix(front, back, (kNearPlane - front.z) / (back.z - front.z));
     }
     return count;
+}
+
+// Rendering work recorded before this many commands is drawn at once, so
+// that a flood of primitives cannot pile up without bound.
+constexpr size_t kMaxRecorded = size_t{1} << 16;
+
+float FogRamp(float distance, float start, float end) {
+    if (!(end > start)) return distance >= end ? 1.0f : 0.0f;
+    const float t = (distance - start) / (end - start);
+    return t < 0 ? 0 : (t > 1 ? 1 : t);
 }
 
 float WrapDegrees(float a) {
@@ -79,6 +94,66 @@ float GroundAlbedo(float x, float y, float footprint, float* rgb) {
     const float dx = fx - cx - 0.5f, dy = fy - cy - 0.5f;
     const float edge = 0.3f - std::sqrt(dx * dx + dy * dy);
     return edge <= 0 ? 0.0f : std::min(1.0f, edge * 40.0f) * (1.0f - blend);
+}
+
+// What the ground needs of the camera, the light and the air, taken when
+// it is recorded.
+struct GroundView {
+    float eye;
+    Vec3 right, up, forward;
+    float focal, cx, cy;
+    float light[3];
+    float ox, oy, scale;
+    float fogStart, fogEnd;
+    float fog[3];
+    float sky[3];
+    const Texture* map; // the reflection map, if any
+};
+
+// Still water mirrors the sky: the sharp reflection map of the row the
+// plug-in selected for the light level, at the reflected ray's elevation
+// (the map's horizon is at half height), or the sky colour without maps.
+void Reflect(const GroundView& g, float sinElevation, float* rgb) {
+    if (g.map == nullptr) {
+        for (int i = 0; i < 3; ++i)
+            rgb[i] = g.sky[i] * 0.8f;
+        return;
+    }
+    float texel[4];
+    g.map->Sample(0.5f, 0.5f * (1.0f - sinElevation), 0, texel);
+    // Half the map, half the colour of the air at the horizon, so that
+    // ponds take on the dusk as well as the light level.
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = texel[i] * 0.5f + g.fog[i] * 0.4f;
+}
+
+// The ground plane under every pixel of the rows [rowBegin, rowEnd) whose
+// ray meets it before what the depth buffer holds.
+void DrawGroundRows(const GroundView& g, FrameBuffer& frame, int rowBegin, int rowEnd) {
+    for (int y = std::max(0, rowBegin); y < std::min(frame.Height(), rowEnd); ++y) {
+        const Vec3 row = g.forward + g.up * ((g.cy - (y + 0.5f)) / g.focal);
+        for (int x = 0; x < frame.Width(); ++x) {
+            const Vec3 ray = row + g.right * ((x + 0.5f - g.cx) / g.focal);
+            if (ray.z >= -1e-5f) continue;
+            const float t = g.eye / -ray.z; // the distance ahead, as the depth buffer holds it
+            float& depth = frame.Depth(x, y);
+            if (t > depth) continue;
+            const float distance = t * std::sqrt(Dot(ray, ray));
+            float albedo[3];
+            const float water = GroundAlbedo((g.ox + ray.x * t) * g.scale, (g.oy + ray.y * t) * g.scale,
+                                             distance / (g.focal * std::max(0.05f, -ray.z)) * g.scale, albedo);
+            float mirror[3] = {0, 0, 0};
+            if (water > 0) Reflect(g, -ray.z / std::sqrt(Dot(ray, ray)), mirror);
+            const float k = FogRamp(distance, g.fogStart, g.fogEnd);
+            float* c = frame.Color(x, y);
+            for (int i = 0; i < 3; ++i) {
+                float lit = std::min(1.0f, albedo[i] * g.light[i]);
+                lit += (mirror[i] - lit) * water;
+                c[i] = lit + (g.fog[i] - lit) * k;
+            }
+            depth = t;
+        }
+    }
 }
 
 } // namespace
@@ -253,7 +328,9 @@ void RenderView::ComputePanelFlags() {
 
 // --- SoftwareRenderer ----------------------------------------------------------
 
-SoftwareRenderer::SoftwareRenderer(Camera& camera, HostFiles& files) : camera_(camera), files_(files), view_(*this) {
+SoftwareRenderer::SoftwareRenderer(Camera& camera, HostFiles& files)
+    : camera_(camera), files_(files), view_(*this),
+      threads_(std::make_unique<RenderThreads>(RenderThreads::DefaultCount())) {
     frame_.Resize(camera.width, camera.height);
 }
 
@@ -330,6 +407,8 @@ void SoftwareRenderer::ReleaseTexture(int32_t handle) {
     auto it = textures_.find(handle);
     if (it == textures_.end()) return;
     if (--it->second.refs > 0) return;
+    // Recorded drawing may still sample the texture.
+    Flush();
     texturesByPath_.erase(it->second.path);
     textures_.erase(it);
 }
@@ -396,6 +475,7 @@ void SoftwareRenderer::DrawQuads(int32_t quadCount, const Vertex* vertices) {
     // Screen quads lie over the scene: no depth, no culling, no fog.
     state.depthCheck = state.depthWrite = false;
     state.cullMode = kCullNone;
+    const int recorded = list_.AddState(state);
     for (int32_t q = 0; q < std::min<int32_t>(quadCount, 1 << 16); ++q) {
         const Vertex* v = vertices + 4 * q;
         RasterVertex rv[4];
@@ -412,12 +492,13 @@ void SoftwareRenderer::DrawQuads(int32_t quadCount, const Vertex* vertices) {
             for (int i = 0; i < 4; ++i)
                 area += v[i].x * v[(i + 1) % 4].z - v[(i + 1) % 4].x * v[i].z;
             const float rgba[4] = {v[0].r, v[0].g, v[0].b, v[0].a};
-            frame_.Splat(state, (lo[0] + hi[0]) * 0.5f, (lo[1] + hi[1]) * 0.5f, std::fabs(area) * 0.5f, rgba);
+            list_.AddSplat(recorded, (lo[0] + hi[0]) * 0.5f, (lo[1] + hi[1]) * 0.5f, std::fabs(area) * 0.5f, rgba);
             continue;
         }
-        frame_.FillTriangle(state, rv[0], rv[1], rv[2]);
-        frame_.FillTriangle(state, rv[0], rv[2], rv[3]);
+        list_.AddTriangle(frame_, recorded, rv[0], rv[1], rv[2]);
+        list_.AddTriangle(frame_, recorded, rv[0], rv[2], rv[3]);
     }
+    FlushIfLong();
 }
 
 void SoftwareRenderer::LoadingFinished(int32_t) {}
@@ -445,11 +526,7 @@ void SoftwareRenderer::SetSunLightEnabled(int32_t on) { sunLightEnabled = on; }
 
 void SoftwareRenderer::SetSunLightLevel(float level) { sunLightLevel = level; }
 
-float SoftwareRenderer::FogAmount(float distance) const {
-    if (!(fogEnd > fogStart)) return distance >= fogEnd ? 1.0f : 0.0f;
-    const float t = (distance - fogStart) / (fogEnd - fogStart);
-    return t < 0 ? 0 : (t > 1 ? 1 : t);
-}
+float SoftwareRenderer::FogAmount(float distance) const { return FogRamp(distance, fogStart, fogEnd); }
 
 // Ambient light plus the sun light. A light whose switch is off stands for
 // a sun hidden by cloud: it lights every surface evenly at half strength.
@@ -499,7 +576,7 @@ void SoftwareRenderer::Submit(RenderMesh& mesh, const float* offset3) {
 
 void SoftwareRenderer::DrawMesh(RenderMesh& mesh, const MaterialRecord* material, const float* offset) {
     ++meshDraws;
-    const RasterState state = StateFor(material);
+    const int state = list_.AddState(StateFor(material));
     const bool lit = material != nullptr && (material->flags & kMaterialLightEnabled) != 0;
     const bool fogged = material != nullptr && (material->flags & kMaterialFogEnabled) != 0;
     const Vec3 right = camera_.Right(), up = camera_.Up(), forward = camera_.Forward();
@@ -534,71 +611,45 @@ void SoftwareRenderer::DrawMesh(RenderMesh& mesh, const MaterialRecord* material
             rv[k] = {sx, sy, 1.0f / p.z, p.r, p.g, p.b, p.a, p.u, p.v, p.fog};
         }
         for (int k = 1; k + 1 < count; ++k)
-            if (frame_.FillTriangle(state, rv[0], rv[k], rv[k + 1])) ++trianglesDrawn;
+            if (list_.AddTriangle(frame_, state, rv[0], rv[k], rv[k + 1])) ++trianglesDrawn;
     }
+    FlushIfLong();
 }
 
 void SoftwareRenderer::BeginFrame() {
+    Flush();
     camera_.SetViewport(camera_.width, camera_.height);
     if (frame_.Width() != camera_.width || frame_.Height() != camera_.height)
         frame_.Resize(camera_.width, camera_.height);
     pending_.clear();
     scenePhase_ = true;
-    if (drawing) frame_.Clear(sky);
+    if (!drawing) return;
+    const float rgb[3] = {sky[0], sky[1], sky[2]};
+    list_.AddRowPass([rgb](FrameBuffer& frame, int rowBegin, int rowEnd) {
+        frame.ClearRows(rgb, rowBegin, rowEnd);
+        return uint64_t{0};
+    });
 }
 
 void SoftwareRenderer::DrawGround() {
     if (!drawing) return;
-    const float eye = static_cast<float>(camera_.position[2]);
-    if (!(eye > 0)) return;
-    const Vec3 right = camera_.Right(), up = camera_.Up(), forward = camera_.Forward();
-    const float f = camera_.FocalLength();
-    const float cx = 0.5f * camera_.width, cy = 0.5f * camera_.height;
-    float light[3];
-    LightAt({0, 0, 1}, light);
-    const float ox = static_cast<float>(camera_.position[0]), oy = static_cast<float>(camera_.position[1]);
-    for (int y = 0; y < frame_.Height(); ++y) {
-        const Vec3 row = forward + up * ((cy - (y + 0.5f)) / f);
-        for (int x = 0; x < frame_.Width(); ++x) {
-            const Vec3 ray = row + right * ((x + 0.5f - cx) / f);
-            if (ray.z >= -1e-5f) continue;
-            const float t = eye / -ray.z; // the distance ahead, as the depth buffer holds it
-            float& depth = frame_.Depth(x, y);
-            if (t > depth) continue;
-            const float distance = t * std::sqrt(Dot(ray, ray));
-            float albedo[3];
-            const float water = GroundAlbedo((ox + ray.x * t) * groundScale, (oy + ray.y * t) * groundScale,
-                                             distance / (f * std::max(0.05f, -ray.z)) * groundScale, albedo);
-            float mirror[3] = {0, 0, 0};
-            if (water > 0) Reflect(-ray.z / std::sqrt(Dot(ray, ray)), mirror);
-            const float k = FogAmount(distance);
-            float* c = frame_.Color(x, y);
-            for (int i = 0; i < 3; ++i) {
-                float lit = std::min(1.0f, albedo[i] * light[i]);
-                lit += (mirror[i] - lit) * water;
-                c[i] = lit + (fog[i] - lit) * k;
-            }
-            depth = t;
-        }
-    }
-}
-
-// Still water mirrors the sky: the sharp reflection map of the row the
-// plug-in selected for the light level, at the reflected ray's elevation
-// (the map's horizon is at half height), or the sky colour without maps.
-void SoftwareRenderer::Reflect(float sinElevation, float* rgb) const {
-    const Texture* map = reflectionHandles.empty() ? nullptr : TextureOf(reflectionHandles[0]);
-    if (map == nullptr) {
-        for (int i = 0; i < 3; ++i)
-            rgb[i] = sky[i] * 0.8f;
-        return;
-    }
-    float texel[4];
-    map->Sample(0.5f, 0.5f * (1.0f - sinElevation), 0, texel);
-    // Half the map, half the colour of the air at the horizon, so that
-    // ponds take on the dusk as well as the light level.
-    for (int i = 0; i < 3; ++i)
-        rgb[i] = texel[i] * 0.5f + fog[i] * 0.4f;
+    GroundView g;
+    g.eye = static_cast<float>(camera_.position[2]);
+    if (!(g.eye > 0)) return;
+    g.right = camera_.Right(), g.up = camera_.Up(), g.forward = camera_.Forward();
+    g.focal = camera_.FocalLength();
+    g.cx = 0.5f * camera_.width, g.cy = 0.5f * camera_.height;
+    LightAt({0, 0, 1}, g.light);
+    g.ox = static_cast<float>(camera_.position[0]), g.oy = static_cast<float>(camera_.position[1]);
+    g.scale = groundScale;
+    g.fogStart = fogStart, g.fogEnd = fogEnd;
+    std::memcpy(g.fog, fog, sizeof fog);
+    std::memcpy(g.sky, sky, sizeof sky);
+    g.map = reflectionHandles.empty() ? nullptr : TextureOf(reflectionHandles[0]);
+    list_.AddRowPass([g](FrameBuffer& frame, int rowBegin, int rowEnd) {
+        DrawGroundRows(g, frame, rowBegin, rowEnd);
+        return uint64_t{0};
+    });
 }
 
 void SoftwareRenderer::DrawSceneMeshes() {
@@ -618,7 +669,31 @@ void SoftwareRenderer::DrawStreak(Vec3 from, Vec3 to, const float* rgba) {
     float ax, ay, bx, by;
     camera_.ToScreen(a, &ax, &ay);
     camera_.ToScreen(b, &bx, &by);
-    frame_.Line(ax, ay, a.z, bx, by, b.z, rgba);
+    list_.AddLine(ax, ay, a.z, bx, by, b.z, rgba);
+    FlushIfLong();
+}
+
+void SoftwareRenderer::SetThreads(int count) {
+    if (count <= 0) count = RenderThreads::DefaultCount();
+    if (count == threads_->Count()) return;
+    Flush();
+    threads_ = std::make_unique<RenderThreads>(count);
+}
+
+void SoftwareRenderer::Flush() const { list_.Execute(frame_, *threads_); }
+
+void SoftwareRenderer::FlushIfLong() {
+    if (list_.Size() >= kMaxRecorded) Flush();
+}
+
+PngImage SoftwareRenderer::Image() const {
+    Flush();
+    PngImage image(frame_.Width(), frame_.Height());
+    const int bands = (frame_.Height() + DrawList::kBandRows - 1) / DrawList::kBandRows;
+    threads_->Run(bands, [&](int band) {
+        frame_.ToImageRows(&image, band * DrawList::kBandRows, (band + 1) * DrawList::kBandRows);
+    });
+    return image;
 }
 
 } // namespace envhost

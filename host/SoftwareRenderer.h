@@ -9,6 +9,10 @@
 // frame is in its scene phase (PrepareFrame: the cloud layer) join the
 // scene and are drawn with it after the ground; everything else is drawn
 // at once, in the order it comes.
+//
+// Drawing is recorded and carried out when the picture is read (Image,
+// Frame), when a texture in use may go away, or when much has piled up;
+// the recorded list is drawn band by band on the render threads.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +23,9 @@
 
 #include "envsys/HostServices.h"
 #include "host/Camera.h"
+#include "host/DrawList.h"
 #include "host/Rasterizer.h"
+#include "host/RenderThreads.h"
 
 namespace envhost {
 
@@ -122,8 +128,15 @@ public:
     void DrawSceneMeshes();
     // A streak between two points given relative to the viewer.
     void DrawStreak(Vec3 from, Vec3 to, const float* rgba);
-    PngImage Image() const { return frame_.ToImage(); }
-    FrameBuffer& Frame() { return frame_; }
+    PngImage Image() const;
+    FrameBuffer& Frame() {
+        Flush();
+        return frame_;
+    }
+    // Threads that draw the frame, the caller included; 0 or less: one per
+    // hardware thread. The picture does not depend on the count.
+    void SetThreads(int count);
+    int Threads() const { return threads_->Count(); }
 
     // Drawing is off during warm-up frames: calls are accepted and ignored.
     bool drawing = true;
@@ -173,12 +186,17 @@ private:
     void DrawMesh(RenderMesh& mesh, const envsys::MaterialRecord* material, const float* offset);
     RasterState StateFor(const envsys::MaterialRecord* material) const;
     void LoadStageTextures(envsys::MaterialRecord* record);
-    void Reflect(float sinElevation, float* rgb) const;
+    // Draws what was recorded. The list and the frame are the picture in
+    // the making, so reading the picture (a const operation) finishes them.
+    void Flush() const;
+    void FlushIfLong();
 
     Camera& camera_;
     HostFiles& files_;
     RenderView view_;
-    FrameBuffer frame_;
+    mutable FrameBuffer frame_;
+    mutable DrawList list_;
+    std::unique_ptr<RenderThreads> threads_;
     std::vector<std::unique_ptr<RenderMesh>> meshes_;
     std::vector<std::unique_ptr<RenderLight>> lights_;
     std::map<int32_t, TextureSlot> textures_;
