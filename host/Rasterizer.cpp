@@ -173,70 +173,154 @@ bool SetUpPiece(const RasterState& st, const ClipPoint* p0, const ClipPoint* p1,
     return true;
 }
 
+// Three colour channels (and a spare) in one register where there is SSE:
+// the blend formulas are written once and work on all channels at a time,
+// lane by lane with the same float operations as one channel at a time.
+struct Px {
+#if defined(__SSE__)
+    __m128 m;
+#else
+    float v[4];
+#endif
+};
+
+#if defined(__SSE__)
+inline Px Splat(float x) { return {_mm_set1_ps(x)}; }
+inline Px Load3(const float* p) { return {_mm_setr_ps(p[0], p[1], p[2], 0.0f)}; }
+inline void Store3(Px x, float* p) {
+    float out[4];
+    _mm_storeu_ps(out, x.m);
+    p[0] = out[0], p[1] = out[1], p[2] = out[2];
+}
+inline Px operator+(Px a, Px b) { return {_mm_add_ps(a.m, b.m)}; }
+inline Px operator-(Px a, Px b) { return {_mm_sub_ps(a.m, b.m)}; }
+inline Px operator*(Px a, Px b) { return {_mm_mul_ps(a.m, b.m)}; }
+// NaN becomes 0, as in Clamp01.
+inline Px Clamp01(Px x) { return {_mm_min_ps(_mm_max_ps(x.m, _mm_setzero_ps()), _mm_set1_ps(1.0f))}; }
+#else
+inline Px Splat(float x) { return {{x, x, x, x}}; }
+inline Px Load3(const float* p) { return {{p[0], p[1], p[2], 0.0f}}; }
+inline void Store3(Px x, float* p) { p[0] = x.v[0], p[1] = x.v[1], p[2] = x.v[2]; }
+template <class F> inline Px Lanes(Px a, Px b, F f) {
+    return {{f(a.v[0], b.v[0]), f(a.v[1], b.v[1]), f(a.v[2], b.v[2]), 0.0f}};
+}
+inline Px operator+(Px a, Px b) {
+    return Lanes(a, b, [](float x, float y) { return x + y; });
+}
+inline Px operator-(Px a, Px b) {
+    return Lanes(a, b, [](float x, float y) { return x - y; });
+}
+inline Px operator*(Px a, Px b) {
+    return Lanes(a, b, [](float x, float y) { return x * y; });
+}
+inline Px Clamp01(Px x) { return {{Clamp01(x.v[0]), Clamp01(x.v[1]), Clamp01(x.v[2]), 0.0f}}; }
+#endif
+
 // Blend operations of a material, as this host reads them. The frame has no
 // alpha of its own, so a destination alpha counts as 1.
-inline void BlendPixel(float* dst, const float* s, uint16_t op, float weight) {
-    const float a = Clamp01(s[3]);
-    float out[3];
-    // One switch, then the operation's formula for each channel.
-    auto each = [&](auto formula) {
-        for (int c = 0; c < 3; ++c)
-            out[c] = Clamp01(formula(dst[c], s[c]));
-    };
+inline void BlendPixel(float* dst, const float* src, uint16_t op, float weight) {
+    const Px d = Load3(dst), x = Load3(src), a = Splat(Clamp01(src[3])), one = Splat(1.0f);
+    Px r;
     switch (op) {
     case kBlendAdd:
-        each([](float d, float x) { return d + x; });
+        r = d + x;
         break;
     case kBlendModulate:
-        each([](float d, float x) { return d * x; });
+        r = d * x;
         break;
     case kBlendModulateAndAddSrc:
-        each([](float d, float x) { return d * x + x; });
+        r = d * x + x;
         break;
     case kBlendModulateAndAddDst:
-        each([](float d, float x) { return d * x + d; });
+        r = d * x + d;
         break;
     case kBlendModulateMul2:
-        each([](float d, float x) { return 2.0f * d * x; });
+        r = Splat(2.0f) * d * x;
         break;
     case kBlendModulateInvSrc:
-        each([](float d, float x) { return d * (1.0f - x); });
+        r = d * (one - x);
         break;
     case kBlendModulateInvDst:
-        each([](float d, float x) { return x * (1.0f - d); });
+        r = x * (one - d);
         break;
     case kBlendSrcAlpha:
-        each([a](float d, float x) { return x * a + d * (1.0f - a); });
+        r = x * a + d * (one - a);
         break;
     case kBlendInvSrcAlpha:
-        each([a](float d, float x) { return x * (1.0f - a) + d * a; });
+        r = x * (one - a) + d * a;
         break;
     case kBlendInvDstAlpha:
-        each([](float d, float) { return d; });
+        r = d;
         break;
     case kBlendSrcAlphaAddDst:
-        each([a](float d, float x) { return x * a + d; });
+        r = x * a + d;
         break;
     case kBlendInvSrcAlphaAddSrc:
-        each([a](float d, float x) { return x + d * (1.0f - a); });
+        r = x + d * (one - a);
         break;
     default: // ZERO, ONE, DST_ALPHA: the source replaces what was there
-        each([](float, float x) { return x; });
+        r = x;
         break;
     }
-    if (weight == 1.0f) {
-        dst[0] = out[0], dst[1] = out[1], dst[2] = out[2];
+    r = Clamp01(r);
+    if (weight != 1.0f) r = d + (r - d) * Splat(weight);
+    Store3(r, dst);
+}
+
+// Addressing modes of a texture stage, read from its flags once.
+struct Addressing {
+    bool tileU, tileV, mirrorU, mirrorV;
+    explicit Addressing(uint32_t flags)
+        : tileU((flags & kStageTileU) != 0), tileV((flags & kStageTileV) != 0), mirrorU((flags & kStageMirrorU) != 0),
+          mirrorV((flags & kStageMirrorV) != 0) {}
+};
+
+// The bilinear sample of Texture::Sample, inline so that the fill loop
+// does without a call per pixel.
+inline void SampleBilinear(const Texture& t, float u, float v, const Addressing& m, float* out) {
+    const int width = t.width, height = t.height;
+    if (width <= 0 || height <= 0 || !std::isfinite(u) || !std::isfinite(v)) {
+        out[0] = out[1] = out[2] = out[3] = 1.0f;
         return;
     }
-    for (int c = 0; c < 3; ++c)
-        dst[c] += (out[c] - dst[c]) * weight;
+    // Far outside the texture every addressing mode repeats or clamps, so
+    // the coordinate can be folded into a small range first (0..2 is one
+    // already).
+    if ((m.tileU || m.mirrorU) && !(u >= 0.0f && u < 2.0f)) u -= 2.0f * std::floor(u * 0.5f);
+    if ((m.tileV || m.mirrorV) && !(v >= 0.0f && v < 2.0f)) v -= 2.0f * std::floor(v * 0.5f);
+    u = std::max(-4.0f, std::min(4.0f, u));
+    v = std::max(-4.0f, std::min(4.0f, v));
+    const float x = u * width - 0.5f, y = v * height - 0.5f;
+    const int x0 = FloorToInt(x), y0 = FloorToInt(y);
+    const float fx = x - static_cast<float>(x0), fy = y - static_cast<float>(y0);
+    const int xa = Address(x0, width, m.tileU, m.mirrorU), xb = Address(x0 + 1, width, m.tileU, m.mirrorU);
+    const int ya = Address(y0, height, m.tileV, m.mirrorV), yb = Address(y0 + 1, height, m.tileV, m.mirrorV);
+    const float* texels = t.texels.data();
+    const float* p00 = &texels[(static_cast<size_t>(ya) * width + xa) * 4];
+    const float* p10 = &texels[(static_cast<size_t>(ya) * width + xb) * 4];
+    const float* p01 = &texels[(static_cast<size_t>(yb) * width + xa) * 4];
+    const float* p11 = &texels[(static_cast<size_t>(yb) * width + xb) * 4];
+#if defined(__SSE__)
+    // All four channels at once, with the same operations as below.
+    const __m128 a = _mm_loadu_ps(p00), b = _mm_loadu_ps(p10), c = _mm_loadu_ps(p01), d = _mm_loadu_ps(p11);
+    const __m128 wx = _mm_set1_ps(fx);
+    const __m128 top = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), wx));
+    const __m128 bottom = _mm_add_ps(c, _mm_mul_ps(_mm_sub_ps(d, c), wx));
+    _mm_storeu_ps(out, _mm_add_ps(top, _mm_mul_ps(_mm_sub_ps(bottom, top), _mm_set1_ps(fy))));
+#else
+    for (int c = 0; c < 4; ++c) {
+        const float top = p00[c] + (p10[c] - p00[c]) * fx;
+        const float bottom = p01[c] + (p11[c] - p01[c]) * fx;
+        out[c] = top + (bottom - top) * fy;
+    }
+#endif
 }
 
 // The texture stage and the fog: the source colour of one pixel.
-inline void Shade(const RasterState& st, float* c, float u, float v, float fog) {
+inline void Shade(const RasterState& st, const Addressing& addressing, float* c, float u, float v, float fog) {
     if (st.texture != nullptr) {
         float t[4];
-        st.texture->Sample(u, v, st.stageFlags, t);
+        SampleBilinear(*st.texture, u, v, addressing, t);
         switch (st.colorOp) {
         case kStageTexture:
             c[0] = t[0], c[1] = t[1], c[2] = t[2];
@@ -298,42 +382,7 @@ void Texture::FromImage(const PngImage& image) {
 }
 
 void Texture::Sample(float u, float v, uint32_t flags, float* out) const {
-    if (width <= 0 || height <= 0 || !std::isfinite(u) || !std::isfinite(v)) {
-        out[0] = out[1] = out[2] = out[3] = 1.0f;
-        return;
-    }
-    const bool tileU = (flags & kStageTileU) != 0, tileV = (flags & kStageTileV) != 0;
-    const bool mirrorU = (flags & kStageMirrorU) != 0, mirrorV = (flags & kStageMirrorV) != 0;
-    // Far outside the texture every addressing mode repeats or clamps, so
-    // the coordinate can be folded into a small range first (0..2 is one
-    // already).
-    if ((tileU || mirrorU) && !(u >= 0.0f && u < 2.0f)) u -= 2.0f * std::floor(u * 0.5f);
-    if ((tileV || mirrorV) && !(v >= 0.0f && v < 2.0f)) v -= 2.0f * std::floor(v * 0.5f);
-    u = std::max(-4.0f, std::min(4.0f, u));
-    v = std::max(-4.0f, std::min(4.0f, v));
-    const float x = u * width - 0.5f, y = v * height - 0.5f;
-    const int x0 = FloorToInt(x), y0 = FloorToInt(y);
-    const float fx = x - static_cast<float>(x0), fy = y - static_cast<float>(y0);
-    const int xa = Address(x0, width, tileU, mirrorU), xb = Address(x0 + 1, width, tileU, mirrorU);
-    const int ya = Address(y0, height, tileV, mirrorV), yb = Address(y0 + 1, height, tileV, mirrorV);
-    const float* p00 = &texels[(static_cast<size_t>(ya) * width + xa) * 4];
-    const float* p10 = &texels[(static_cast<size_t>(ya) * width + xb) * 4];
-    const float* p01 = &texels[(static_cast<size_t>(yb) * width + xa) * 4];
-    const float* p11 = &texels[(static_cast<size_t>(yb) * width + xb) * 4];
-#if defined(__SSE__)
-    // All four channels at once, with the same operations as below.
-    const __m128 a = _mm_loadu_ps(p00), b = _mm_loadu_ps(p10), c = _mm_loadu_ps(p01), d = _mm_loadu_ps(p11);
-    const __m128 wx = _mm_set1_ps(fx);
-    const __m128 top = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), wx));
-    const __m128 bottom = _mm_add_ps(c, _mm_mul_ps(_mm_sub_ps(d, c), wx));
-    _mm_storeu_ps(out, _mm_add_ps(top, _mm_mul_ps(_mm_sub_ps(bottom, top), _mm_set1_ps(fy))));
-#else
-    for (int c = 0; c < 4; ++c) {
-        const float top = p00[c] + (p10[c] - p00[c]) * fx;
-        const float bottom = p01[c] + (p11[c] - p01[c]) * fx;
-        out[c] = top + (bottom - top) * fy;
-    }
-#endif
+    SampleBilinear(*this, u, v, Addressing(flags), out);
 }
 
 void FrameBuffer::Resize(int width, int height) {
@@ -419,6 +468,7 @@ int FrameBuffer::SetUp(const RasterState& st, const RasterVertex& v0, const Rast
 uint64_t FrameBuffer::Fill(const RasterState& st, const TriangleSetup& t, int rowBegin, int rowEnd) {
     const int yBegin = std::max(t.top, rowBegin), yEnd = std::min(t.bottom + 1, rowEnd);
     const bool textured = st.texture != nullptr;
+    const Addressing addressing(st.stageFlags);
     uint64_t filled = 0;
     for (int y = yBegin; y < yEnd; ++y) {
         // The exact span of covered centres on this row, from each edge.
@@ -461,7 +511,7 @@ uint64_t FrameBuffer::Fill(const RasterState& st, const TriangleSetup& t, int ro
                 v = (row[5] + step[5] * i) * depth;
             }
             if (t.fogged) fog = Clamp01((row[6] + step[6] * i) * depth);
-            Shade(st, src, u, v, fog);
+            Shade(st, addressing, src, u, v, fog);
             if (st.alphaTest && src[3] < 0.5f) continue;
             BlendPixel(color + 3 * x, src, st.blendOp, 1.0f);
             if (st.depthWrite) stored = depth;
