@@ -32,6 +32,10 @@ if(NOT WIN32)
   # The run-time libraries of envhost and the tools (libpng, the C++ runtime)
   # are found by dpkg-shlibdeps.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  # The 32-bit Windows build: envsys-<version>-Windows-i686.zip, the same
+  # tree with the module and envcheck.exe side by side in bin/.
+  set(CPACK_GENERATOR ZIP)
 endif()
 
 include(CPack)
