@@ -11,7 +11,7 @@ build="${WINDOWS_CHECK_DIR:-build-win}"
 if [ "${1:-}" = "--check" ]; then
   build="$2"
 else
-  if ! command -v i686-w64-mingw32-g++ >/dev/null; then
+  if ! command -v i686-w64-mingw32-g++-posix >/dev/null; then
     SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq g++-mingw-w64-i686 binutils-mingw-w64-i686 >/dev/null

@@ -49,7 +49,7 @@ apt_retry() {
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-have_tools() { command -v i686-w64-mingw32-g++ >/dev/null && command -v wine >/dev/null && [ -d /usr/lib/i386-linux-gnu/wine ]; }
+have_tools() { command -v i686-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null && [ -d /usr/lib/i386-linux-gnu/wine ]; }
 if ! have_tools; then
   if ! $install; then
     echo "mingw-w64 or Wine (32-bit) is missing: run with --install" >&2
