@@ -11,6 +11,7 @@
 
 #include "host/BitmapFont.h"
 #include "host/InstallLayout.h"
+#include "host/PreviewServer.h"
 
 namespace envhost {
 
@@ -173,6 +174,11 @@ bool ParseTime(const std::string& text, SceneSpec* scene) {
 }
 
 PngImage RenderScene(HostSession& session, const SceneSpec& scene) {
+    RunScene(session, scene, true);
+    return session.Image();
+}
+
+void RunScene(HostSession& session, const SceneSpec& scene, bool draw) {
     EnvironmentSystemInterface* env = session.env();
     Camera& camera = session.camera;
     camera.position[0] = camera.position[1] = 0;
@@ -182,7 +188,7 @@ PngImage RenderScene(HostSession& session, const SceneSpec& scene) {
     camera.headingDegrees = scene.heading;
     camera.horizontalFov = scene.fov;
     session.particles.Clear();
-    if (env == nullptr) return session.Image();
+    if (env == nullptr) return;
     env->SetLatitude(scene.latitude);
     const WeatherParams weather{scene.weather, 0, scene.overcast, scene.transition, 0, scene.intensity};
     env->SetWeather(&weather);
@@ -209,8 +215,7 @@ PngImage RenderScene(HostSession& session, const SceneSpec& scene) {
         camera.position[i] -= static_cast<double>(camera.motion[i]) * kFrameSeconds * (warmupFrames + 1);
     for (int i = 0; i < warmupFrames; ++i)
         session.Frame(kFrameSeconds, false);
-    session.Frame(kFrameSeconds, true);
-    return session.Image();
+    session.Frame(kFrameSeconds, draw);
 }
 
 PngImage ContactSheet(const std::vector<PngImage>& frames, const std::vector<std::string>& labels, int columns) {
@@ -301,12 +306,30 @@ int RunCommandLine(int argc, char** argv) {
     weather->add_option("--out", out, "Output PNG file")->required();
     weather->add_option("--columns", columns, "Frames per row (default 5)");
 
+    CLI::App* serve = app.add_subcommand("serve", "Serve the live preview page: the picture follows the page's "
+                                                   "controls and the Environment File as it is saved");
+    ServeOptions serveOptions;
+    serve->add_option("--port", serveOptions.port, "Port to listen on")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 65535));
+    serve->add_option("--bind", serveOptions.bind, "Address to listen on; 127.0.0.1 keeps the page to this machine")
+        ->capture_default_str();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     }
 
+    if (serve->parsed()) {
+        const std::string folder = HostSession::ExecutableFolder();
+        serveOptions.environment =
+            global.environment.empty() ? DataFolder(folder, "default") + "/environment.ini" : global.environment;
+        serveOptions.module = global.module;
+        serveOptions.threads = global.threads;
+        serveOptions.pageFolder = DataFolder(folder, "preview");
+        return Serve(serveOptions);
+    }
     const bool withTime = !day->parsed();
     if (!FinishScene(date, heading, withTime ? &time : nullptr, &scene)) return 2;
     HostSession session;

@@ -31,6 +31,9 @@ struct SceneSpec {
 // Sets the plug-in and the camera up for the scene, runs the warm-up and
 // draws one frame.
 PngImage RenderScene(HostSession& session, const SceneSpec& scene);
+// The same without the picture when draw is false: the plug-in's state
+// for the scene, as a host would query it.
+void RunScene(HostSession& session, const SceneSpec& scene, bool draw);
 
 // Frames in a grid, each with its label in the top-left corner.
 PngImage ContactSheet(const std::vector<PngImage>& frames, const std::vector<std::string>& labels, int columns);

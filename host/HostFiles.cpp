@@ -47,6 +47,7 @@ HostFiles::~HostFiles() {
 
 std::string HostFiles::Resolve(const char* path) const {
     if (path == nullptr || *path == '\0') return {};
+    if (requests != nullptr) requests->insert(path);
     std::string text = path;
     for (char& c : text)
         if (c == '\\') c = '/';

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 
 #include "envsys/HostServices.h"
@@ -31,6 +32,9 @@ public:
     // The folder that ".\" and bare names refer to.
     std::string root = ".";
     int OpenHandles() const { return static_cast<int>(open_.size()); }
+    // When set, every name asked for (found or not) is added to it: the
+    // files an Environment File brings in, for a host that watches them.
+    std::set<std::string>* requests = nullptr;
 
 private:
     std::map<int32_t, std::FILE*> open_;

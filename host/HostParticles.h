@@ -28,6 +28,7 @@ public:
     // Streaks relative to the viewer at eye.
     void Draw(SoftwareRenderer& renderer, const double* eye) const;
     void Clear() { drops_.clear(); }
+    void Seed(uint32_t seed) { engine_.seed(seed); }
 
     struct Drop {
         double position[3];

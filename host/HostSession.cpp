@@ -58,23 +58,20 @@ bool HostSession::Open(const SessionOptions& options, std::string* error) {
         if (error != nullptr) *error = "cannot load " + path + ": " + dlerror();
         return false;
     }
-    auto init = reinterpret_cast<InitDllFunction>(dlsym(module_, "InitDLL"));
+    init_ = reinterpret_cast<InitDllFunction>(dlsym(module_, "InitDLL"));
     exit_ = reinterpret_cast<ExitDllFunction>(dlsym(module_, "ExitDLL"));
-    if (init == nullptr || exit_ == nullptr) {
+    if (init_ == nullptr || exit_ == nullptr) {
         if (error != nullptr) *error = path + " does not export InitDLL and ExitDLL";
         dlclose(module_);
         module_ = nullptr;
         return false;
     }
-    init(0, &shell);
-    initialised_ = true;
-    env_ = shell.Registered("ENV");
-    if (env_ == nullptr) {
+    visibility_ = options.visibility;
+    if (!Restart()) {
         if (error != nullptr) *error = path + " registered no ENV object";
         Close();
         return false;
     }
-    env_->SetVisibility(options.visibility);
     if (!options.environmentPath.empty()) {
         // The plug-in names files relative to its working directory: the
         // Environment File's own folder.
@@ -92,6 +89,19 @@ bool HostSession::Open(const SessionOptions& options, std::string* error) {
     return true;
 }
 
+bool HostSession::Restart() {
+    if (module_ == nullptr || init_ == nullptr) return false;
+    // ExitDLL forgets the meshes, lights and textures the system holds
+    // with GFX without giving them back; Unload does.
+    if (env_ != nullptr) env_->Unload();
+    if (initialised_) exit_();
+    init_(0, &shell);
+    initialised_ = true;
+    env_ = shell.Registered("ENV");
+    if (env_ != nullptr) env_->SetVisibility(visibility_);
+    return env_ != nullptr;
+}
+
 void HostSession::Close() {
     if (initialised_ && exit_ != nullptr) exit_();
     initialised_ = false;
@@ -101,6 +111,7 @@ void HostSession::Close() {
         module_ = nullptr;
         leakReport = mem.LeakReport();
     }
+    init_ = nullptr;
     exit_ = nullptr;
 }
 

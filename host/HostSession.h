@@ -49,6 +49,10 @@ public:
     bool Open(const SessionOptions& options, std::string* error);
     // ExitDLL and unload; afterwards leakReport says what MEM still held.
     void Close();
+    // A new life of the plug-in in the loaded module: ExitDLL, then InitDLL
+    // again, as a host that starts its scene afresh does. Nothing is loaded
+    // afterwards; false when no object registered.
+    bool Restart();
     envsys::EnvironmentSystemInterface* env() const { return env_; }
 
     // One frame: the camera moves by its motion, then the four operations
@@ -77,7 +81,9 @@ private:
     Opaque dll_{};
     Opaque dbg_{};
     void* module_ = nullptr;
+    InitDllFunction init_ = nullptr;
     ExitDllFunction exit_ = nullptr;
+    float visibility_ = 1.0f;
     envsys::EnvironmentSystemInterface* env_ = nullptr;
     bool initialised_ = false;
 };

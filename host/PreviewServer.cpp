@@ -115,6 +115,7 @@ bool PreviewServer::Open(const ServeOptions& options, std::string* error) {
     fileName_ = BaseName(options.environment);
     SessionOptions session;
     session.modulePath = options.module;
+    session.threads = options.threads;
     if (!session_.Open(session, error)) return false;
     session_.files.root = root_;
     session_.files.requests = &requested_;

@@ -41,7 +41,7 @@ struct ServeOptions {
     std::string pageFolder;  // the folder the page is served from
     std::string bind = "127.0.0.1";
     int port = 8765; // 0: any free port (tests)
-    int threads = 0; // renderer threads; 0 for the renderer's default
+    int threads = 0; // threads that draw each frame; 0: one per hardware thread
 };
 
 class PreviewServer {

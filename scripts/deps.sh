@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the tools need, when
 # any is missing. Safe to run again.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev libcli11-dev
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev libcli11-dev libcpp-httplib-dev
           libinih-dev libsimpleini-dev valgrind pkg-config dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do

@@ -175,6 +175,7 @@ int32_t FileCache::Read(int32_t handle, void* buffer, uint32_t byteCount) {
 
 int32_t FileCache::Exists(const char* path, int32_t flags) {
     if (path != nullptr && contents_.count(path) != 0) return 1;
+    if (path != nullptr && missing_.count(path) != 0) return 0;
     return files_->Exists(path, flags);
 }
 

@@ -54,6 +54,12 @@ public:
     void Close(int32_t handle) override;
     int32_t Read(int32_t handle, void* buffer, uint32_t byteCount) override;
     int32_t Exists(const char* path, int32_t flags) override;
+    // Forgets every reading, so the next opening reads the file again; only
+    // while no file of the cache is open.
+    void Clear() {
+        contents_.clear();
+        missing_.clear();
+    }
 
 private:
     struct OpenFile {
