@@ -4,8 +4,9 @@
 # against inih and SimpleIni, the frames against a null-work host and their
 # reference loop, loading, the atmosphere against its formulas, each with
 # the median of REPS repetitions and the ratios at the end), instructions per
-# key for the configuration parse and in-order lookup under callgrind, and
-# the reference host's frames and day sheet by processor time.
+# key for the configuration parse and in-order lookup under callgrind, the
+# reference host's frames per second at 960x540 with one drawing thread and
+# with the default count, and its frames and day sheet by processor time.
 #
 #   scripts/bench.sh               # everything
 #   REPS=10 scripts/bench.sh       # more repetitions
@@ -28,7 +29,8 @@ echo "load: $(uptime | sed 's/.*load average: //')"
 echo
 
 echo "== benchmarks (median of $REPS repetitions)"
-"$BUILD_DIR"/envsys_bench --benchmark_repetitions="$REPS" --benchmark_report_aggregates_only=true
+"$BUILD_DIR"/envsys_bench --benchmark_repetitions="$REPS" --benchmark_report_aggregates_only=true \
+  --benchmark_filter=-BM_HostFrame
 echo
 
 echo "== instructions per key (callgrind; 3000 keys)"
@@ -44,6 +46,16 @@ for memory in malloc arena; do
   printf "  host MEM by %-6s parse %5d, in-order lookup %4d, typed read %4d per key\n" \
     "$memory" $((parse / keys)) $((lookup / keys)) $((read / keys))
 done
+echo
+
+echo "== reference host, frames per second at 960x540, default environment at noon (median of $REPS; target 30)"
+# A frame is the plug-in's four operations, the host's ground and the
+# picture read back as RGBA, timed by the clock.
+"$BUILD_DIR"/envsys_bench --benchmark_filter=BM_HostFrame --benchmark_repetitions="$REPS" \
+  --benchmark_report_aggregates_only=true 2>&1 | sed 's/\x1b\[[0-9;]*m//g' |
+  awk '/_median/ { for (i = 1; i <= NF; ++i) if ($i ~ /\/s$/) fps = $i
+                   sub(/\/s$/, "", fps)
+                   printf "  --threads %-3s %7.1f frames per second, %5.1f ms a frame\n", $NF, fps, $2 }'
 echo
 
 echo "== reference host, processor time of one core (user + system), 640x360"
