@@ -14,6 +14,7 @@ int DrawList::AddState(const RasterState& state) {
 
 bool DrawList::AddTriangle(const FrameBuffer& frame, int state, const RasterVertex& a, const RasterVertex& b,
                            const RasterVertex& c) {
+    if (state < 0 || static_cast<size_t>(state) >= states_.size()) return false;
     TriangleSetup pieces[FrameBuffer::kMaxPieces];
     const int n = frame.SetUp(states_[state], a, b, c, pieces);
     for (int i = 0; i < n; ++i) {
@@ -25,7 +26,7 @@ bool DrawList::AddTriangle(const FrameBuffer& frame, int state, const RasterVert
 }
 
 void DrawList::AddSplat(int state, float cx, float cy, float area, const float* rgba) {
-    if (!UsableCoordinate(cy)) return;
+    if (state < 0 || static_cast<size_t>(state) >= states_.size() || !UsableCoordinate(cy)) return;
     // A splat touches the rows of the two pixel centres around cy.
     const int top = static_cast<int>(std::floor(cy - 0.5f));
     commands_.push_back({Kind::kSplat, state, static_cast<uint32_t>(splats_.size()), top, top + 1});

@@ -22,7 +22,8 @@ public:
     // Work over whole rows [rowBegin, rowEnd); returns the pixels written.
     using RowPass = std::function<uint64_t(FrameBuffer& frame, int rowBegin, int rowEnd)>;
 
-    // A state for the primitives that follow; returns its number.
+    // A state for the primitives that follow; returns its number, good
+    // until the list is drawn or cleared.
     int AddState(const RasterState& state);
     // Returns false when the triangle is culled or covers no pixel.
     bool AddTriangle(const FrameBuffer& frame, int state, const RasterVertex& a, const RasterVertex& b,

@@ -475,7 +475,7 @@ void SoftwareRenderer::DrawQuads(int32_t quadCount, const Vertex* vertices) {
     // Screen quads lie over the scene: no depth, no culling, no fog.
     state.depthCheck = state.depthWrite = false;
     state.cullMode = kCullNone;
-    const int recorded = list_.AddState(state);
+    int recorded = list_.AddState(state);
     for (int32_t q = 0; q < std::min<int32_t>(quadCount, 1 << 16); ++q) {
         const Vertex* v = vertices + 4 * q;
         RasterVertex rv[4];
@@ -497,8 +497,8 @@ void SoftwareRenderer::DrawQuads(int32_t quadCount, const Vertex* vertices) {
         }
         list_.AddTriangle(frame_, recorded, rv[0], rv[1], rv[2]);
         list_.AddTriangle(frame_, recorded, rv[0], rv[2], rv[3]);
+        recorded = FlushIfLong(state, recorded);
     }
-    FlushIfLong();
 }
 
 void SoftwareRenderer::LoadingFinished(int32_t) {}
@@ -576,7 +576,8 @@ void SoftwareRenderer::Submit(RenderMesh& mesh, const float* offset3) {
 
 void SoftwareRenderer::DrawMesh(RenderMesh& mesh, const MaterialRecord* material, const float* offset) {
     ++meshDraws;
-    const int state = list_.AddState(StateFor(material));
+    const RasterState rasterState = StateFor(material);
+    int state = list_.AddState(rasterState);
     const bool lit = material != nullptr && (material->flags & kMaterialLightEnabled) != 0;
     const bool fogged = material != nullptr && (material->flags & kMaterialFogEnabled) != 0;
     const Vec3 right = camera_.Right(), up = camera_.Up(), forward = camera_.Forward();
@@ -612,8 +613,8 @@ void SoftwareRenderer::DrawMesh(RenderMesh& mesh, const MaterialRecord* material
         }
         for (int k = 1; k + 1 < count; ++k)
             if (list_.AddTriangle(frame_, state, rv[0], rv[k], rv[k + 1])) ++trianglesDrawn;
+        state = FlushIfLong(rasterState, state);
     }
-    FlushIfLong();
 }
 
 void SoftwareRenderer::BeginFrame() {
@@ -670,7 +671,7 @@ void SoftwareRenderer::DrawStreak(Vec3 from, Vec3 to, const float* rgba) {
     camera_.ToScreen(a, &ax, &ay);
     camera_.ToScreen(b, &bx, &by);
     list_.AddLine(ax, ay, a.z, bx, by, b.z, rgba);
-    FlushIfLong();
+    if (list_.Size() >= kMaxRecorded) Flush();
 }
 
 void SoftwareRenderer::SetThreads(int count) {
@@ -682,8 +683,10 @@ void SoftwareRenderer::SetThreads(int count) {
 
 void SoftwareRenderer::Flush() const { list_.Execute(frame_, *threads_); }
 
-void SoftwareRenderer::FlushIfLong() {
-    if (list_.Size() >= kMaxRecorded) Flush();
+int SoftwareRenderer::FlushIfLong(const RasterState& state, int index) {
+    if (list_.Size() < kMaxRecorded) return index;
+    Flush();
+    return list_.AddState(state);
 }
 
 PngImage SoftwareRenderer::Image() const {

@@ -189,7 +189,9 @@ private:
     // Draws what was recorded. The list and the frame are the picture in
     // the making, so reading the picture (a const operation) finishes them.
     void Flush() const;
-    void FlushIfLong();
+    // Draws what was recorded once the list is long; returns the number
+    // under which the primitives' state is recorded from then on.
+    int FlushIfLong(const RasterState& state, int index);
 
     Camera& camera_;
     HostFiles& files_;

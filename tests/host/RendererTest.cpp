@@ -1,11 +1,13 @@
 // The software renderer on small scenes whose pixels are known: a flat
 // coloured mesh, a textured screen quad, blend operations, fog and depth
-// on the ground, and materials read from a document's section.
+// on the ground, a batch longer than the renderer records before drawing,
+// and materials read from a document's section.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "host/Camera.h"
 #include "host/HostFiles.h"
@@ -234,6 +236,31 @@ TEST_F(RendererTest, SceneMeshesWaitForTheGround) {
     gfx.EndScenePhase();
     gfx.DrawSceneMeshes();
     EXPECT_EQ(PixelAt(gfx.Image(), 32, 24).r, 0);
+}
+
+TEST_F(RendererTest, ABatchLongerThanTheRecordingBoundIsDrawnWhole) {
+    // 40,000 quads over a 16 x 16 frame are 80,000 triangles, more than the
+    // 65,536 recorded before a draw; each adds 2^-16, so every pixel must
+    // come to exactly 40,000 / 65,536 = 0.6103515625.
+    camera.SetViewport(16, 16);
+    Begin(0, 0, 0);
+    const float step = 1.0f / 65536;
+    const Vertex quad[4] = {{0, 1, 0, step, 0, 0, 1, 0, 0},
+                            {0, 1, 16, step, 0, 0, 1, 0, 1},
+                            {16, 1, 16, step, 0, 0, 1, 1, 1},
+                            {16, 1, 0, step, 0, 0, 1, 1, 0}};
+    std::vector<Vertex> quads;
+    for (int i = 0; i < 40000; ++i)
+        quads.insert(quads.end(), quad, quad + 4);
+    MaterialRecord m = Material(envsys::kBlendAdd);
+    gfx.SetQuadMaterial(&m);
+    gfx.DrawQuads(40000, quads.data());
+    FrameBuffer& frame = gfx.Frame();
+    int wrong = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            wrong += frame.Color(x, y)[0] != 0.6103515625f ? 1 : 0;
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(RendererTest, BadInputDrawsNothingAndKeepsRunning) {
