@@ -48,7 +48,10 @@ std::string HostSession::ExecutableFolder() {
 
 bool HostSession::Open(const SessionOptions& options, std::string* error) {
     Close();
+    // The rain streaks draw from the seed too, so --seed gives the picture
+    // the preview server draws for the same seed.
     random.Seed(options.seed);
+    particles.Seed(options.seed);
     camera.SetViewport(options.width, options.height);
     gfx.SetThreads(options.threads);
     const std::string path =
