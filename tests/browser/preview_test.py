@@ -13,7 +13,9 @@ the machine's load decides them.
 """
 
 import argparse
+import base64
 import os
+import shlex
 import shutil
 import signal
 import socket
@@ -31,18 +33,27 @@ CHROMEDRIVER = "/usr/bin/chromedriver"
 WATCHDOG_SECONDS = 115
 WAIT_SECONDS = 8  # the longest any single step may take
 
-# Pixels of the picture on screen, drawn into a canvas and hashed (FNV-1a).
-JS_PIXEL_HASH = """
-const img = document.getElementById('frame');
-if (!img.complete || !img.naturalWidth) return null;
-const c = document.createElement('canvas');
-c.width = img.naturalWidth; c.height = img.naturalHeight;
-const g = c.getContext('2d');
-g.drawImage(img, 0, 0);
-const d = g.getImageData(0, 0, c.width, c.height).data;
-let h = 2166136261;
-for (let i = 0; i < d.length; i++) { h ^= d[i]; h = Math.imul(h, 16777619); }
-return (h >>> 0).toString(16) + '@' + c.width + 'x' + c.height;
+# Pixels of an image, drawn into a canvas and hashed (FNV-1a).
+JS_HASH_FUNCTION = """
+function pixelHash(img) {
+  if (!img.complete || !img.naturalWidth) return null;
+  const c = document.createElement('canvas');
+  c.width = img.naturalWidth; c.height = img.naturalHeight;
+  const g = c.getContext('2d');
+  g.drawImage(img, 0, 0);
+  const d = g.getImageData(0, 0, c.width, c.height).data;
+  let h = 2166136261;
+  for (let i = 0; i < d.length; i++) { h ^= d[i]; h = Math.imul(h, 16777619); }
+  return (h >>> 0).toString(16) + '@' + c.width + 'x' + c.height;
+}
+"""
+JS_PIXEL_HASH = JS_HASH_FUNCTION + "return pixelHash(document.getElementById('frame'));"
+JS_PNG_HASH = JS_HASH_FUNCTION + """
+const [dataUrl, done] = arguments;
+const img = new Image();
+img.onload = () => done(pixelHash(img));
+img.onerror = () => done(null);
+img.src = dataUrl;
 """
 
 # Moves the time slider the way a user does (input while dragging, change on
@@ -55,6 +66,17 @@ t.value = String(arguments[0]);
 t.dispatchEvent(new Event('input', {bubbles: true}));
 t.dispatchEvent(new Event('change', {bubbles: true}));
 return [before, at];
+"""
+
+# Sets controls by id as a user does: the value, then its input and change
+# events; a boolean sets a checkbox.
+JS_SET_CONTROLS = """
+for (const [id, value] of Object.entries(arguments[0])) {
+  const el = document.getElementById(id);
+  if (typeof value === 'boolean') el.checked = value; else el.value = value;
+  el.dispatchEvent(new Event('input', {bubbles: true}));
+  el.dispatchEvent(new Event('change', {bubbles: true}));
+}
 """
 
 # Resolves with the first picture shown after `seq` that satisfies the test
@@ -243,6 +265,20 @@ def edit(path, old, new):
     return time.time()
 
 
+def render_command(command, envhost, work):
+    """Runs the page's envhost command line; the picture as a data URL, or None."""
+    argv = shlex.split(command)
+    out = os.path.join(work, "command.png")
+    argv[0] = envhost
+    argv[argv.index("--out") + 1] = out
+    done = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
+    if done.returncode != 0 or not os.path.exists(out):
+        print(done.stdout.decode(errors="replace"))
+        return None
+    with open(out, "rb") as f:
+        return "data:image/png;base64," + base64.b64encode(f.read()).decode()
+
+
 def run(args, results):
     envhost = os.path.join(args.build, "envhost")
     default_env = os.path.join(args.build, "data", "default")
@@ -278,6 +314,25 @@ def run(args, results):
         results.check("command line follows the settings",
                       "--time 20:00" in command and env_file in command and "--width 960 --height 540" in command
                       and command.startswith("envhost frame "), command)
+        # Every control reaches the frame, and the command line renders the
+        # same pixels: rain below the overcast on a winter afternoon, seeded.
+        seq = page.shown()["seq"]
+        page.js(JS_SET_CONTROLS, {"date": "2024-12-21", "time": "915", "latitude-n": "52", "weather": "4",
+                                  "intensity-n": "0.6", "overcast-n": "900", "transition-n": "120",
+                                  "altitude-n": "300", "heading-sun": False, "heading-n": "250", "pitch-n": "5",
+                                  "fov-n": "70", "size": "640x360", "seed": "7"})
+        varied = page.wait_shown(seq, "s.params.seed === 7 && s.params.heading === '250' && s.params.time === '15:15'"
+                                 " && s.params.width === 640 && s.params.weather === 4 && s.params.fov === 70")
+        page.idle()
+        command = page.js("return document.getElementById('command').textContent;")
+        rendered = varied and render_command(command, envhost, work)
+        same = rendered and page.wait(JS_PNG_HASH, rendered)
+        results.check("the command line renders the same picture", same is not None and same == page.pixels(),
+                      "%s: %s" % (same, command))
+        page.js("document.getElementById('reset').click();")
+        page.wait_shown(page.shown()["seq"], "s.params.seed === 1 && s.params.width === 960")
+        page.set_time(20 * 60)
+        page.idle()
         save = page.js("const a = document.getElementById('save'); return [a.href, a.download];")
         results.check("save link holds the picture", save[0].startswith("blob:") and save[1].endswith(".png"),
                       "%s %s" % tuple(save))
