@@ -442,9 +442,10 @@ def run(args, results):
         hidden = page.wait_selector("#banner[hidden]")
         results.check("restoring the file clears the banner", back is not None and hidden is not None)
 
-        # (5) A screenshot of the page at dusk with its hourly strip complete.
-        page.set_time(19 * 60 + 30)
+        # (5) A screenshot of the page at sunset with its hourly strip complete.
+        page.set_time(18 * 60 + 30)
         page.idle(with_thumbs=True, seconds=15)
+        time.sleep(0.3)  # the request light fades out
         os.makedirs(os.path.dirname(os.path.abspath(args.screenshot)), exist_ok=True)
         results.check("screenshot", driver.save_screenshot(args.screenshot), args.screenshot)
     finally:
