@@ -481,6 +481,9 @@ def main():
         raise Failure("the run took longer than %d s" % WATCHDOG_SECONDS)
 
     signal.signal(signal.SIGALRM, watchdog)
+    # Stopped from outside (timeout, CI cancel): unwind, so the server and the
+    # browser are ended too.
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
     signal.alarm(WATCHDOG_SECONDS)
     results = Results()
     started = time.monotonic()
