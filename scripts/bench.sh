@@ -78,3 +78,9 @@ host_time "frame under the overcast" frame --time 12:00 --weather 3 --out "$out/
 host_time "day sheet, 24 frames" day --out "$out/day.png"
 "$BUILD_DIR"/envhost --stats day --out "$out/day.png" 2>&1 | tail -6
 rm -rf "$out"
+echo
+
+echo "== preview latency at 960x540 (headless Chromium driving envhost serve; targets: slider median 100 ms, p95 250 ms; save 500 ms)"
+# The page's own measurements from the browser test: a slider move to its
+# picture on screen, and a save of the file to the new picture on screen.
+scripts/browser-test.sh "$BUILD_DIR" 2>&1 | grep -E "MEASURE|SKIPPED" || true
