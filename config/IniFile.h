@@ -32,6 +32,9 @@ struct IniSection {
     PointerList keys;
 };
 
+// Frees the section's key records and empties its list.
+void FreeKeys(IniSection* section);
+
 class IniFile {
 public:
     char fileName[kNameBufferSize];
