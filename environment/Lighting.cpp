@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "environment/CelestialFrame.h"
 #include "environment/Clock.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"

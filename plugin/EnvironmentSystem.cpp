@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 
+#include "environment/CelestialFrame.h"
 #include "environment/Clock.h"
 #include "plugin/FrameContext.h"
 #include "plugin/PluginState.h"

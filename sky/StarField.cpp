@@ -5,7 +5,7 @@
 
 #include "config/IniFile.h"
 #include "config/StringUtils.h"
-#include "environment/Clock.h"
+#include "environment/CelestialFrame.h"
 #include "environment/LightState.h"
 #include "plugin/FrameContext.h"
 #include "plugin/Log.h"

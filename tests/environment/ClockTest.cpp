@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "environment/CelestialFrame.h"
 #include "environment/Clock.h"
 #include "plugin/EnvironmentSystem.h"
 #include "tests/support/TestHost.h"
