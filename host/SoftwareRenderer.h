@@ -25,70 +25,14 @@
 #include "host/Camera.h"
 #include "host/DrawList.h"
 #include "host/Rasterizer.h"
+#include "host/RenderLight.h"
+#include "host/RenderMesh.h"
 #include "host/RenderThreads.h"
+#include "host/RenderView.h"
 
 namespace envhost {
 
 class HostFiles;
-class SoftwareRenderer;
-
-class RenderMesh : public envsys::HostMesh {
-public:
-    RenderMesh(SoftwareRenderer& owner, int32_t vertexCount, int32_t indexCount);
-    envsys::MeshRecord* GetMeshData(envsys::MeshRecord** out) override;
-    // Computes the bounding sphere kept in the placement record.
-    void Commit() override;
-    void DrawRelative(const float* offset3) override;
-    void DrawAt(const float* origin3) override;
-
-    envsys::MeshRecord record{};
-    std::vector<envsys::Vertex> vertices;
-    std::vector<uint16_t> indices;
-
-private:
-    SoftwareRenderer& owner_;
-};
-
-class RenderLight : public envsys::HostLight {
-public:
-    explicit RenderLight(SoftwareRenderer& owner) : owner_(owner) {}
-    envsys::LightRecord* GetLightData(envsys::LightRecord** out) override;
-    void Commit() override;
-    envsys::LightRecord record{};
-
-private:
-    SoftwareRenderer& owner_;
-};
-
-// The view through the camera. Screen positions are pixels of the
-// viewport, y down; screen sizes are pixels; pixels are square, so the
-// aspect is 1. The camera does not roll, so the view matrix is the identity.
-class RenderView : public envsys::HostView {
-public:
-    explicit RenderView(SoftwareRenderer& owner) : owner_(owner) {}
-    envsys::ViewInfo* GetViewInfo(envsys::ViewInfo** out) override;
-    void GetViewMatrix(float* m9) override;
-    void ScreenExtent(float size, float* halfX, float* halfY) override;
-    float ScreenScale(float size) override;
-    float ScreenAspect() override;
-    const int32_t* GetPanelFlags() override;
-    // out[0] screen x, out[2] screen y, out[1] the distance ahead (not
-    // positive: behind the viewer).
-    void ProjectDirection(float* out3, const float* direction3) override;
-    int32_t IsSunVisible(const float* projected3, int32_t size) override;
-    int32_t IsPointVisible(const float* projected3) override;
-    // The mesh's bounding sphere (from its placement record) against the view.
-    int32_t IsMeshVisible(const void* placement, const float* origin3) override;
-
-    // One flag per 45-degree azimuth panel, from panel 0 at north: set when
-    // any part of the panel's azimuth range is in view.
-    void ComputePanelFlags();
-    envsys::ViewInfo info{};
-    int32_t panelFlags[8] = {1, 1, 1, 1, 1, 1, 1, 1};
-
-private:
-    SoftwareRenderer& owner_;
-};
 
 class SoftwareRenderer : public envsys::GraphicsService {
 public:
