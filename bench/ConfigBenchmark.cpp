@@ -20,11 +20,11 @@
 #include <string>
 
 #include "bench/ConfigDocumentGenerator.h"
-#include "bench/MemoryFiles.h"
-#include "bench/PlainMemory.h"
 #include "bench/SystemBenchmark.h"
 #include "config/IniFile.h"
-#include "tests/support/TestHost.h"
+#include "testing/MemoryFiles.h"
+#include "testing/PoolMemory.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace bench {
@@ -54,9 +54,10 @@ enum class Timed { OpenAndRead, Close };
 // Parse and read every key with the host memory service given; closing the
 // document is timed on its own, since the references' teardown differs (the
 // inih C parser keeps nothing).
-void RunEnvironmentSystemIni(benchmark::State& state, MemoryService& memory, ArenaMemory* pool, Timed timed) {
+void RunEnvironmentSystemIni(benchmark::State& state, MemoryService& memory, testing::PoolMemory* pool, Timed timed) {
     const GeneratedDocument& doc = Document();
-    MemoryFiles files(doc.text);
+    testing::MemoryFiles files;
+    files.Add("bench.ini", doc.text);
     testing::TestHost host;
     host.log.enabled = false;
     host.shell.services["MEM"] = static_cast<MemoryService*>(&memory);
@@ -106,20 +107,20 @@ void RunEnvironmentSystemIni(benchmark::State& state, MemoryService& memory, Are
 }
 
 void BM_EnvironmentSystemIni(benchmark::State& state) {
-    PlainMemory memory;
+    testing::PoolMemory memory;
     RunEnvironmentSystemIni(state, memory, nullptr, Timed::OpenAndRead);
 }
 
 // Closing the document: every key record and node freed, the text zeroed.
 void BM_EnvironmentSystemIniClose(benchmark::State& state) {
-    PlainMemory memory;
+    testing::PoolMemory memory;
     RunEnvironmentSystemIni(state, memory, nullptr, Timed::Close);
 }
 
 // The same with a host whose memory service is a pool: the library's own
 // share of the time, without the C runtime's malloc and free per key.
 void BM_EnvironmentSystemIniPoolHost(benchmark::State& state) {
-    ArenaMemory pool(16u << 20);
+    testing::PoolMemory pool(16u << 20);
     RunEnvironmentSystemIni(state, pool, &pool, Timed::OpenAndRead);
 }
 

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "bench/ConfigDocumentGenerator.h"
-#include "bench/MemoryFiles.h"
-#include "bench/PlainMemory.h"
 #include "config/IniFile.h"
-#include "tests/support/TestHost.h"
+#include "testing/MemoryFiles.h"
+#include "testing/PoolMemory.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace bench {
@@ -77,10 +77,11 @@ int main(int argc, char** argv) {
     keys.reserve(doc.keys.size());
     for (const GeneratedKey& k : doc.keys)
         keys.push_back(KeyName{k.section.c_str(), k.key.c_str(), k.type});
-    PlainMemory plain;
-    ArenaMemory pool(16u << 20);
+    testing::PoolMemory plain;
+    testing::PoolMemory pool(16u << 20);
     MemoryService& memory = arena ? static_cast<MemoryService&>(pool) : plain;
-    MemoryFiles files(doc.text);
+    testing::MemoryFiles files;
+    files.Add("bench.ini", doc.text);
     testing::TestHost host;
     host.log.enabled = false;
     host.shell.services["MEM"] = static_cast<MemoryService*>(&memory);

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "bench/NullHost.h"
-#include "bench/PlainMemory.h"
 #include "bench/SystemBenchmark.h"
-#include "host/HostFiles.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/PluginState.h"
-#include "tests/support/TestHost.h"
+#include "testing/DiskFiles.h"
+#include "testing/PoolMemory.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace bench {
@@ -56,8 +56,8 @@ public:
             host.Frame(kFrameSeconds);
     }
 
-    PlainMemory memory;
-    envhost::HostFiles files;
+    testing::PoolMemory memory;
+    testing::DiskFiles files;
     NullRandom random;
     NullGraphics gfx;
     NullViewer viewer;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "plugin/Log.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 #include "tools/envcheck/EnvChecker.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -11,7 +11,7 @@
 
 #include "plugin/Log.h"
 #include "plugin/Memory.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace {
 

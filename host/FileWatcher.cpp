@@ -4,13 +4,12 @@
 
 #include <chrono>
 
-#include "host/HostFiles.h"
+#include "testing/DiskFiles.h"
 
 namespace envhost {
 
 std::string FileWatcher::StateOf(const std::string& root, const std::string& name) {
-    HostFiles files;
-    files.root = root;
+    envsys::testing::DiskFiles files(root);
     const std::string path = files.Resolve(name.c_str());
     struct stat info;
     if (path.empty() || stat(path.c_str(), &info) != 0) return "-";

@@ -12,12 +12,12 @@
 #include "envsys/EnvironmentSystemInterface.h"
 #include "envsys/Exports.h"
 #include "host/Camera.h"
-#include "host/HostFiles.h"
-#include "host/HostMemory.h"
 #include "host/HostParticles.h"
 #include "host/HostRandom.h"
 #include "host/HostShell.h"
 #include "host/SoftwareRenderer.h"
+#include "testing/AccountingMemory.h"
+#include "testing/DiskFiles.h"
 
 namespace envhost {
 
@@ -63,8 +63,8 @@ public:
     // The folder of the running executable.
     static std::string ExecutableFolder();
 
-    HostMemory mem;
-    HostFiles files;
+    envsys::testing::AccountingMemory mem;
+    envsys::testing::DiskFiles files;
     HostRandom random;
     HostApp app;
     Camera camera;

@@ -13,8 +13,9 @@
 #include <sstream>
 
 #include "host/JsonWriter.h"
+#include "testing/AccountingMemory.h"
+#include "testing/DiskFiles.h"
 #include "tools/envcheck/EnvChecker.h"
-#include "tools/envcheck/ToolHost.h"
 
 namespace envhost {
 
@@ -180,8 +181,8 @@ void PreviewServer::Reload() {
 }
 
 std::string PreviewServer::CheckFile() const {
-    envcheck::ToolFiles files(root_);
-    envcheck::ToolMemory memory;
+    envsys::testing::DiskFiles files(root_);
+    envsys::testing::AccountingMemory memory;
     envcheck::EnvChecker checker(&files, &memory);
     checker.Check(fileName_);
     JsonWriter json;

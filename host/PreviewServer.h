@@ -25,7 +25,7 @@
 #include "host/FileWatcher.h"
 #include "host/HostSession.h"
 #include "host/PreviewParams.h"
-#include "tools/envcheck/ToolHost.h"
+#include "testing/CachedFiles.h"
 
 namespace httplib {
 class Server;
@@ -94,7 +94,7 @@ private:
     std::mutex sessionMutex_; // the plug-in and the host services
     HostSession session_;
     // FMG for the plug-in: every file read once per load of the file.
-    envcheck::FileCache cache_;
+    envsys::testing::CachedFiles cache_;
     std::set<std::string> requested_; // every file name the plug-in asked for
     size_t watchedCount_ = 0;
     // The play state: the parameters the last advancing frame was drawn

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "config/Material.h"
-#include "host/HostFiles.h"
+#include "testing/DiskFiles.h"
 
 namespace envhost {
 

@@ -52,7 +52,7 @@ constexpr size_t kMaxRecorded = size_t{1} << 16;
 
 } // namespace
 
-SoftwareRenderer::SoftwareRenderer(Camera& camera, HostFiles& files)
+SoftwareRenderer::SoftwareRenderer(Camera& camera, DiskFiles& files)
     : camera_(camera), files_(files), view_(*this),
       threads_(std::make_unique<RenderThreads>(RenderThreads::DefaultCount())) {
     frame_.Resize(camera.width, camera.height);

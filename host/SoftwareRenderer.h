@@ -30,13 +30,19 @@
 #include "host/RenderThreads.h"
 #include "host/RenderView.h"
 
+namespace envsys {
+namespace testing {
+class DiskFiles;
+}
+} // namespace envsys
+
 namespace envhost {
 
-class HostFiles;
+using envsys::testing::DiskFiles;
 
 class SoftwareRenderer : public envsys::GraphicsService {
 public:
-    SoftwareRenderer(Camera& camera, HostFiles& files);
+    SoftwareRenderer(Camera& camera, DiskFiles& files);
     ~SoftwareRenderer();
     SoftwareRenderer(const SoftwareRenderer&) = delete;
     SoftwareRenderer& operator=(const SoftwareRenderer&) = delete;
@@ -138,7 +144,7 @@ private:
     int FlushIfLong(const RasterState& state, int index);
 
     Camera& camera_;
-    HostFiles& files_;
+    DiskFiles& files_;
     RenderView view_;
     mutable FrameBuffer frame_;
     mutable DrawList list_;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "clouds/BlockArray.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

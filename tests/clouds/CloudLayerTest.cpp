@@ -15,7 +15,7 @@
 #include "config/StringUtils.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "clouds/CloudSet.h"
 #include "config/IniFile.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "clouds/LookupTable1D.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

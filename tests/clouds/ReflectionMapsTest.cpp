@@ -8,7 +8,7 @@
 #include "clouds/ReflectionMaps.h"
 #include "config/IniFile.h"
 #include "plugin/EnvironmentSystem.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -9,7 +9,7 @@
 #include "clouds/Wind.h"
 #include "config/IniFile.h"
 #include "plugin/PluginState.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "config/IniFile.h"
 #include "plugin/Memory.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace testing {
@@ -26,7 +26,7 @@ inline std::string ConfigDataDir() { return std::string(ENVSYS_SOURCE_DIR) + "/t
 struct ConfigHost {
     ConfigHost() {
         host.Init();
-        host.files.root = ConfigDataDir();
+        host.files.disk.root = ConfigDataDir();
         baselineBlocks = host.mem.LiveBlocks();
         baselineHeapBlocks = HeapFallbackBlockCount();
         host.messages.clear();

@@ -6,7 +6,7 @@
 
 #include "environment/AtmosphereTables.h"
 #include "plugin/EnvironmentSystem.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -7,7 +7,7 @@
 #include "environment/CelestialFrame.h"
 #include "environment/Clock.h"
 #include "plugin/EnvironmentSystem.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

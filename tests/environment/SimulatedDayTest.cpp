@@ -15,7 +15,7 @@
 #include <string>
 
 #include "plugin/EnvironmentSystem.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {
@@ -48,7 +48,7 @@ std::string StarFile(int count) {
 
 TEST(SimulatedDay, NothingNaNReachesTheGraphicsInAWholeDay) {
     TestHost host;
-    host.files.root = std::string(ENVSYS_SOURCE_DIR) + "/data/default";
+    host.files.disk.root = std::string(ENVSYS_SOURCE_DIR) + "/data/default";
     host.files.Add("stars.dat", StarFile(300));
     host.Init();
     EnvironmentSystemInterface* env = host.env();

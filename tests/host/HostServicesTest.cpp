@@ -1,95 +1,21 @@
-// The host's services against what the plug-in relies on: memory accounts
-// by owner tag, the file service's mapping of the plug-in's file names,
-// seeded random numbers, the shell, the camera and the view.
+// The host's own services against what the plug-in relies on: seeded
+// random numbers, the shell, the camera and the view.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
 #include "host/Camera.h"
-#include "host/HostFiles.h"
-#include "host/HostMemory.h"
 #include "host/HostParticles.h"
 #include "host/HostRandom.h"
 #include "host/HostShell.h"
 #include "host/SoftwareRenderer.h"
+#include "testing/AccountingMemory.h"
+#include "testing/DiskFiles.h"
 #include "tests/host/HostTestSupport.h"
 
 namespace envhost {
 namespace {
-
-TEST(HostMemory, AccountsEveryOwnerAndReleasesOneOwnerWhole) {
-    HostMemory mem;
-    void* a = mem.Allocate(100, 0, 0, "ENV");
-    void* b = mem.Allocate(28, 0, 0, "ENV");
-    void* c = mem.Allocate(7, 0, 0, "GFX");
-    ASSERT_TRUE(a && b && c);
-    EXPECT_EQ(mem.AccountOf("ENV").liveBlocks, 2u);
-    EXPECT_EQ(mem.AccountOf("ENV").liveBytes, 128u);
-    mem.Free(a);
-    EXPECT_EQ(mem.AccountOf("ENV").liveBytes, 28u);
-    EXPECT_EQ(mem.AccountOf("ENV").peakBytes, 128u);
-    // ReleaseOwner gives back the owner's blocks and nobody else's.
-    mem.ReleaseOwner("ENV");
-    EXPECT_EQ(mem.AccountOf("ENV").liveBlocks, 0u);
-    EXPECT_EQ(mem.AccountOf("ENV").releasedByOwner, 1u);
-    EXPECT_EQ(mem.AccountOf("GFX").liveBlocks, 1u);
-    // What is left is reported by owner; a block freed twice counts as bad.
-    EXPECT_NE(mem.LeakReport().find("owner \"GFX\" left 1 blocks (7 bytes)"), std::string::npos);
-    EXPECT_EQ(mem.LeakReport().find("ENV"), std::string::npos);
-    mem.Free(c);
-    mem.Free(c);
-    EXPECT_EQ(mem.badFrees, 1u);
-    mem.Free(nullptr);
-    EXPECT_EQ(mem.badFrees, 1u);
-}
-
-TEST(HostMemory, ZeroSizedBlocksAreDistinct) {
-    HostMemory mem;
-    void* a = mem.Allocate(0, 0, 0, "ENV");
-    void* b = mem.Allocate(0, 0, 0, nullptr);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(mem.AccountOf("").liveBlocks, 1u);
-}
-
-TEST(HostFiles, MapsBackslashNamesCaseInsensitivelyBelowTheRoot) {
-    ScratchFolder folder;
-    ASSERT_EQ(system(("mkdir -p '" + folder.path + "/Textures/Sky'").c_str()), 0);
-    folder.Write("Textures/Sky/Band_1.PNG", "png bytes");
-    folder.Write("env.ini", "[Sky]\n");
-    HostFiles files;
-    files.root = folder.path;
-    // The plug-in's working-directory prefix, backslashes and any case.
-    EXPECT_EQ(files.Resolve(".\\textures\\sky\\band_1.png"), folder.path + "/Textures/Sky/Band_1.PNG");
-    EXPECT_EQ(files.Resolve("TEXTURES/SKY/BAND_1.png"), folder.path + "/Textures/Sky/Band_1.PNG");
-    EXPECT_EQ(files.Exists(".\\ENV.INI", 0), 1);
-    // A folder is not a file, and a missing name is not found.
-    EXPECT_EQ(files.Exists("textures\\sky", 0), 0);
-    EXPECT_EQ(files.Exists("textures\\sky\\band_2.png", 0), 0);
-    EXPECT_EQ(files.Exists("", 0), 0);
-    EXPECT_EQ(files.Exists(nullptr, 0), 0);
-    EXPECT_EQ(files.Open("missing.ini", 0), -1);
-}
-
-TEST(HostFiles, ReadsInPiecesAndClosesHandles) {
-    ScratchFolder folder;
-    folder.Write("data.bin", "0123456789");
-    HostFiles files;
-    files.root = folder.path;
-    const int32_t h = files.Open(".\\DATA.BIN", 0);
-    ASSERT_GE(h, 0);
-    char buffer[8] = {};
-    EXPECT_EQ(files.Read(h, buffer, 4), 4);
-    EXPECT_EQ(std::memcmp(buffer, "0123", 4), 0);
-    EXPECT_EQ(files.Read(h, buffer, 8), 6);
-    EXPECT_EQ(files.Read(h, buffer, 8), 0);
-    EXPECT_EQ(files.Read(h, nullptr, 8), 0);
-    EXPECT_EQ(files.OpenHandles(), 1);
-    files.Close(h);
-    files.Close(h);
-    EXPECT_EQ(files.OpenHandles(), 0);
-    EXPECT_EQ(files.Read(h, buffer, 8), 0);
-}
 
 TEST(HostRandom, SeededDrawsRepeatAndStayBelowTheBound) {
     HostRandom a(7), b(7), c(8);
@@ -152,7 +78,7 @@ TEST(HostParticles, EmitsForTheFrameAroundTheEmitterAndDriftsWithTheWind) {
 
 TEST(HostShell, HandsOutOfferedServicesAndNullForOthers) {
     HostShell shell;
-    HostMemory mem;
+    envsys::testing::AccountingMemory mem;
     shell.Offer("MEM", static_cast<envsys::MemoryService*>(&mem));
     void* service = reinterpret_cast<void*>(1);
     EXPECT_EQ(shell.Acquire("MEM", &service), 1);
@@ -190,7 +116,7 @@ class ViewTest : public ::testing::Test {
 protected:
     ViewTest() : gfx(camera, files) { camera.SetViewport(640, 360); }
     Camera camera;
-    HostFiles files;
+    envsys::testing::DiskFiles files;
     SoftwareRenderer gfx;
 };
 

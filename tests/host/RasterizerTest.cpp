@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "host/Camera.h"
-#include "host/HostFiles.h"
 #include "host/Rasterizer.h"
 #include "host/RenderThreads.h"
 #include "host/SoftwareRenderer.h"
+#include "testing/DiskFiles.h"
 
 namespace envhost {
 namespace {
@@ -129,7 +129,7 @@ TEST(Watertight, GridsAndFansCoverEveryInsidePixelOnce) {
 // frame, where float edge functions had missed pixels along shared edges.
 TEST(Watertight, TiledPlaneCutByTheNearPlaneHasNoGapOrOverlap) {
     Camera camera;
-    HostFiles files;
+    envsys::testing::DiskFiles files;
     camera.SetViewport(256, 192);
     SoftwareRenderer gfx(camera, files);
     const int n = 80; // tiles a side, from -640 to 640

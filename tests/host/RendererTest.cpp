@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "host/Camera.h"
-#include "host/HostFiles.h"
 #include "host/SoftwareRenderer.h"
+#include "testing/DiskFiles.h"
 #include "tests/host/HostTestSupport.h"
 
 namespace envhost {
@@ -58,7 +58,7 @@ protected:
     }
     ScratchFolder folder;
     Camera camera;
-    HostFiles files;
+    envsys::testing::DiskFiles files;
     SoftwareRenderer gfx;
 };
 

@@ -7,7 +7,7 @@
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
 #include "plugin/PluginState.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -14,7 +14,7 @@
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/Log.h"
 #include "plugin/Memory.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

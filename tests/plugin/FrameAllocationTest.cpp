@@ -8,7 +8,7 @@
 #include <string>
 
 #include "plugin/EnvironmentSystem.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

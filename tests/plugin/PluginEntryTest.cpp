@@ -7,7 +7,7 @@
 #include "plugin/Log.h"
 #include "plugin/Memory.h"
 #include "plugin/PluginState.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

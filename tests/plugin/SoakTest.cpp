@@ -8,7 +8,7 @@
 
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/Log.h"
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 namespace envsys {
 namespace testing {

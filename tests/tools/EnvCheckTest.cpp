@@ -16,9 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 #include "tools/envcheck/EnvChecker.h"
-#include "tools/envcheck/ToolHost.h"
 
 namespace envcheck {
 namespace {
@@ -51,7 +50,7 @@ struct Checked {
 
 Checked CheckFile(const std::string& name, const std::function<void(TestFiles&)>& setup = {}, bool checkFiles = true) {
     TestHost host;
-    host.files.root = kFixtures;
+    host.files.disk.root = kFixtures;
     if (setup) setup(host.files);
     CheckOptions options;
     options.checkFiles = checkFiles;
@@ -287,20 +286,6 @@ TEST(EnvCheck, PatternRules) {
     EXPECT_EQ(AnalysePattern("%259d", 1, &why), 1);
     EXPECT_EQ(AnalysePattern("%#d", 1, &why), -1);
     EXPECT_EQ(AnalysePattern("%05c", 1, &why), -1);
-}
-
-TEST(EnvCheck, ToolFilesResolveSystemPathsWithoutRegardToCase) {
-    namespace fs = std::filesystem;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string root = (fs::temp_directory_path() / ("envcheck" + std::to_string(stamp))).generic_string();
-    ASSERT_TRUE(fs::create_directories(root + "/Textures"));
-    std::ofstream(root + "/Textures/Band1.DDS") << "x";
-    ToolFiles files(root);
-    EXPECT_EQ(files.Resolve(".\\textures\\BAND1.dds"), root + "/Textures/Band1.DDS");
-    EXPECT_EQ(files.Exists("TEXTURES/band1.dds", 0), 1);
-    EXPECT_EQ(files.Exists("textures\\band2.dds", 0), 0);
-    EXPECT_EQ(files.Exists("textures", 0), 0); // a directory is not a file
-    fs::remove_all(root);
 }
 
 // The tool run through the platform's command processor, its output and

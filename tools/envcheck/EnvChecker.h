@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "envsys/HostServices.h"
+#include "testing/CachedFiles.h"
 #include "tools/envcheck/Schema.h"
 #include "tools/envcheck/SourceScanner.h"
-#include "tools/envcheck/ToolHost.h"
 
 namespace envcheck {
 
@@ -67,7 +67,7 @@ private:
     std::string TextOf(const std::string& section, const std::string& key) const;
     Location WhereOf(const std::string& section, const std::string& key) const;
 
-    FileCache files_; // every file read once, for the library and the scanner alike
+    envsys::testing::CachedFiles files_; // every file read once, for the library and the scanner alike
     envsys::MemoryService* memory_;
     CheckOptions options_;
     std::string userName_;

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "tools/envcheck/EnvChecker.h"
-#include "tools/envcheck/ToolHost.h"
+#include "testing/AccountingMemory.h"
+#include "testing/DiskFiles.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Checks an Environment File the way the EnvironmentSystem reads it. Exit status: 0 clean, "
@@ -28,8 +29,8 @@ int main(int argc, char** argv) {
     app.allow_windows_style_options(false);
     CLI11_PARSE(app, argc, argv);
 
-    envcheck::ToolFiles files(root);
-    envcheck::ToolMemory memory;
+    envsys::testing::DiskFiles files(root);
+    envsys::testing::AccountingMemory memory;
     envcheck::CheckOptions options;
     options.checkFiles = !noFiles;
     envcheck::EnvChecker checker(&files, &memory, options);

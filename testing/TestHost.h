@@ -27,6 +27,9 @@
 #include "envsys/EnvironmentSystemInterface.h"
 #include "envsys/Exports.h"
 #include "envsys/HostServices.h"
+#include "testing/AccountingMemory.h"
+#include "testing/DiskFiles.h"
+#include "testing/MemoryFiles.h"
 
 namespace envsys {
 namespace testing {
@@ -52,75 +55,31 @@ public:
     std::vector<Call> calls;
 };
 
-class TestMem : public MemoryService {
+// MEM and FMG as the library's accounting memory and files from memory
+// (with the files on disk below disk.root behind them), every call logged.
+class TestMem : public AccountingMemory {
 public:
     explicit TestMem(CallLog& log) : log_(log) {}
-    ~TestMem();
     void* Allocate(uint32_t size, int32_t zero1, int32_t zero2, const char* ownerTag) override;
     void Free(void* block) override;
     void ReleaseOwner(const char* ownerTag) override;
 
-    // Fail the Nth allocation from now on (1 = the next one); with
-    // failAllAfter, every allocation from the Nth on fails.
-    void FailAt(int n, bool failAllAfter = false);
-    size_t LiveBlocks(const std::string& tag = "ENV") const;
-    size_t LiveBytes(const std::string& tag = "ENV") const;
-
-    int allocations = 0; // calls of Allocate, failed ones included
-    int failures = 0;
-    int frees = 0;
-    int badFrees = 0; // blocks MEM never handed out, or handed out and freed already
-    std::vector<std::string> tagsSeen;
-
 private:
-    struct Block {
-        size_t size;
-        std::string tag;
-    };
     CallLog& log_;
-    std::map<void*, Block> live_;
-    int failAt_ = 0;
-    bool failAllAfter_ = false;
 };
 
-class TestFiles : public FileService {
+class TestFiles : public MemoryFiles {
 public:
-    explicit TestFiles(CallLog& log) : log_(log) {}
+    explicit TestFiles(CallLog& log) : log_(log) { fallback = &disk; }
     int32_t Open(const char* path, int32_t mode) override;
     void Close(int32_t handle) override;
     int32_t Read(int32_t handle, void* buffer, uint32_t byteCount) override;
     int32_t Exists(const char* path, int32_t flags) override;
 
-    // A file served from memory, found by its name with backslashes and
-    // slashes alike and without regard to case; it shadows a real file.
-    void Add(const std::string& name, const std::string& bytes);
-    void Remove(const std::string& name);
-
-    // Failure injection.
-    std::set<std::string> failOpen; // names (as Add normalises them) whose open fails
-    bool failAllOpens = false;
-    uint32_t maxReadBytes = 0xFFFFFFFFu; // a read returns at most this many bytes
-    bool readsReturnZero = false;
-    bool existsAlwaysFalse = false;
-
-    int opens = 0;
-    int closes = 0;
-    int OpenHandles() const { return static_cast<int>(open_.size()); }
-
-    // Real files are looked up relative to this directory (empty: the
-    // working directory).
-    std::string root;
+    DiskFiles disk; // names not added are looked up below disk.root
 
 private:
-    struct OpenFile {
-        std::string bytes;
-        size_t position = 0;
-    };
-    bool Lookup(const std::string& path, std::string* bytes) const;
     CallLog& log_;
-    std::map<std::string, std::string> memory_;
-    std::map<int32_t, OpenFile> open_;
-    int32_t nextHandle_ = 3;
 };
 
 class TestRandom : public RandomService {
@@ -251,9 +210,9 @@ public:
     std::function<int32_t(MaterialRecord*, IniFile*, const char*)> materialLoader;
 
     TestView view;
-    bool viewIsNull = false; // GetView answers null
-    bool createMeshFails = false; // CreateMesh answers null
-    bool meshDataIsNull = false;  // meshes created from now on answer GetMeshData with null
+    bool viewIsNull = false;                       // GetView answers null
+    bool createMeshFails = false;                  // CreateMesh answers null
+    bool meshDataIsNull = false;                   // meshes created from now on answer GetMeshData with null
     std::vector<std::unique_ptr<TestMesh>> meshes; // every mesh ever created
     std::vector<std::unique_ptr<TestLight>> lights;
     std::map<int32_t, std::string> textures;       // live handles and their names

@@ -1,4 +1,4 @@
-#include "tests/support/TestHost.h"
+#include "testing/TestHost.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,15 +15,6 @@ namespace envsys {
 namespace testing {
 
 namespace {
-
-std::string NormaliseName(const std::string& name) {
-    std::string out;
-    out.reserve(name.size());
-    for (char c : name) out += c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    // A leading "./" names the working directory, as a bare name does.
-    while (out.size() > 2 && out.compare(0, 2, "./") == 0) out.erase(0, 2);
-    return out;
-}
 
 std::string Text(const char* s) { return s != nullptr ? std::string(s) : std::string("(null)"); }
 
@@ -65,132 +56,42 @@ const Call* CallLog::Last(const std::string& name) const {
     return nullptr;
 }
 
-// --- MEM ---------------------------------------------------------------------
-
-TestMem::~TestMem() {
-    for (auto& entry : live_) std::free(entry.first);
-}
+// --- MEM, FMG ----------------------------------------------------------------
 
 void* TestMem::Allocate(uint32_t size, int32_t zero1, int32_t zero2, const char* ownerTag) {
-    ++allocations;
     log_.Add("MEM.Allocate", {static_cast<double>(size), static_cast<double>(zero1), static_cast<double>(zero2)},
              Text(ownerTag));
-    const std::string tag = Text(ownerTag);
-    if (std::find(tagsSeen.begin(), tagsSeen.end(), tag) == tagsSeen.end()) tagsSeen.push_back(tag);
-    if (failAt_ > 0 && (allocations == failAt_ || (failAllAfter_ && allocations > failAt_))) {
-        ++failures;
-        return nullptr;
-    }
-    // Never zero bytes, so that every block has an address of its own.
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) return nullptr;
-    // Fresh blocks hold garbage, as a real allocator's do.
-    std::memset(block, 0xCD, size == 0 ? 1 : size);
-    live_[block] = Block{size, tag};
-    return block;
+    return AccountingMemory::Allocate(size, zero1, zero2, ownerTag);
 }
 
 void TestMem::Free(void* block) {
-    ++frees;
     log_.Add("MEM.Free");
-    auto it = live_.find(block);
-    if (it == live_.end()) {
-        ++badFrees;
-        return;
-    }
-    std::free(it->first);
-    live_.erase(it);
+    AccountingMemory::Free(block);
 }
 
 void TestMem::ReleaseOwner(const char* ownerTag) {
     log_.Add("MEM.ReleaseOwner", {}, Text(ownerTag));
-    const std::string tag = Text(ownerTag);
-    for (auto it = live_.begin(); it != live_.end();) {
-        if (it->second.tag == tag) {
-            std::free(it->first);
-            it = live_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
-void TestMem::FailAt(int n, bool failAllAfter) {
-    failAt_ = n > 0 ? allocations + n : 0;
-    failAllAfter_ = failAllAfter;
-}
-
-size_t TestMem::LiveBlocks(const std::string& tag) const {
-    return static_cast<size_t>(
-        std::count_if(live_.begin(), live_.end(), [&](const auto& entry) { return entry.second.tag == tag; }));
-}
-
-size_t TestMem::LiveBytes(const std::string& tag) const {
-    size_t total = 0;
-    for (const auto& entry : live_)
-        if (entry.second.tag == tag) total += entry.second.size;
-    return total;
-}
-
-// --- FMG ---------------------------------------------------------------------
-
-void TestFiles::Add(const std::string& name, const std::string& bytes) { memory_[NormaliseName(name)] = bytes; }
-
-void TestFiles::Remove(const std::string& name) { memory_.erase(NormaliseName(name)); }
-
-bool TestFiles::Lookup(const std::string& path, std::string* bytes) const {
-    const std::string key = NormaliseName(path);
-    auto it = memory_.find(key);
-    if (it != memory_.end()) {
-        if (bytes != nullptr) *bytes = it->second;
-        return true;
-    }
-    std::string real = path;
-    std::replace(real.begin(), real.end(), '\\', '/');
-    if (!root.empty() && !real.empty() && real[0] != '/') real = root + "/" + real;
-    std::ifstream in(real, std::ios::binary);
-    if (!in) return false;
-    if (bytes != nullptr) {
-        std::ostringstream content;
-        content << in.rdbuf();
-        *bytes = content.str();
-    }
-    return true;
+    AccountingMemory::ReleaseOwner(ownerTag);
 }
 
 int32_t TestFiles::Open(const char* path, int32_t mode) {
     log_.Add("FMG.Open", {static_cast<double>(mode)}, Text(path));
-    ++opens;
-    if (path == nullptr || failAllOpens || failOpen.count(NormaliseName(path)) != 0) return -1;
-    std::string bytes;
-    if (!Lookup(path, &bytes)) return -1;
-    const int32_t handle = nextHandle_++;
-    open_[handle] = OpenFile{std::move(bytes), 0};
-    return handle;
+    return MemoryFiles::Open(path, mode);
 }
 
 void TestFiles::Close(int32_t handle) {
     log_.Add("FMG.Close", {static_cast<double>(handle)});
-    ++closes;
-    open_.erase(handle);
+    MemoryFiles::Close(handle);
 }
 
 int32_t TestFiles::Read(int32_t handle, void* buffer, uint32_t byteCount) {
     log_.Add("FMG.Read", {static_cast<double>(handle), static_cast<double>(byteCount)});
-    auto it = open_.find(handle);
-    if (it == open_.end() || readsReturnZero || buffer == nullptr) return 0;
-    OpenFile& file = it->second;
-    size_t n = std::min<size_t>({static_cast<size_t>(byteCount), static_cast<size_t>(maxReadBytes),
-                                 file.bytes.size() - file.position});
-    std::memcpy(buffer, file.bytes.data() + file.position, n);
-    file.position += n;
-    return static_cast<int32_t>(n);
+    return MemoryFiles::Read(handle, buffer, byteCount);
 }
 
 int32_t TestFiles::Exists(const char* path, int32_t flags) {
     log_.Add("FMG.Exists", {static_cast<double>(flags)}, Text(path));
-    if (path == nullptr || existsAlwaysFalse) return 0;
-    return Lookup(path, nullptr) ? 1 : 0;
+    return MemoryFiles::Exists(path, flags);
 }
 
 // --- RND, APP ----------------------------------------------------------------
@@ -219,10 +120,8 @@ uint32_t TestApp::Value16() {
 // --- Meshes, lights, view ----------------------------------------------------
 
 TestMesh::TestMesh(CallLog& log, int32_t vertexCount, int32_t indexCount, int32_t meshFormat)
-    : vertices(static_cast<size_t>(std::max(vertexCount, 0))),
-      indices(static_cast<size_t>(std::max(indexCount, 0))),
-      format(meshFormat),
-      log_(log) {
+    : vertices(static_cast<size_t>(std::max(vertexCount, 0))), indices(static_cast<size_t>(std::max(indexCount, 0))),
+      format(meshFormat), log_(log) {
     // Fresh arrays hold garbage, so that a vertex the plug-in forgets shows.
     std::memset(static_cast<void*>(vertices.data()), 0xCD, vertices.size() * sizeof(Vertex));
     std::fill(indices.begin(), indices.end(), static_cast<uint16_t>(0xCDCD));
@@ -334,8 +233,8 @@ TestGraphics::TestGraphics(CallLog& log) : view(log), log_(log) {
 TestGraphics::~TestGraphics() = default;
 
 HostMesh* TestGraphics::CreateMesh(int32_t vertexCount, int32_t indexCount, int32_t format) {
-    log_.Add("GFX.CreateMesh", {static_cast<double>(vertexCount), static_cast<double>(indexCount),
-                                static_cast<double>(format)});
+    log_.Add("GFX.CreateMesh",
+             {static_cast<double>(vertexCount), static_cast<double>(indexCount), static_cast<double>(format)});
     if (createMeshFails) return nullptr;
     meshes.push_back(std::make_unique<TestMesh>(log_, vertexCount, indexCount, format));
     meshes.back()->dataIsNull = meshDataIsNull;
@@ -395,7 +294,8 @@ int32_t TestGraphics::PrepareMaterial(MaterialRecord* record) {
 
 void TestGraphics::SetReflectionMaps(int32_t row, int32_t countPerRow, const int32_t* handles) {
     std::vector<double> numbers{static_cast<double>(row), static_cast<double>(countPerRow)};
-    for (int32_t i = 0; handles != nullptr && i < countPerRow; ++i) numbers.push_back(handles[i]);
+    for (int32_t i = 0; handles != nullptr && i < countPerRow; ++i)
+        numbers.push_back(handles[i]);
     log_.Add("GFX.SetReflectionMaps", numbers);
 }
 
@@ -536,8 +436,7 @@ namespace {
 void CaptureMessage(void* user, const char* text) { static_cast<TestHost*>(user)->messages.emplace_back(text); }
 } // namespace
 
-TestHost::TestHost()
-    : mem(log), files(log), random(log), app(log), gfx(log), viewer(log), particles(log), shell(log) {
+TestHost::TestHost() : mem(log), files(log), random(log), app(log), gfx(log), viewer(log), particles(log), shell(log) {
     shell.services["MEM"] = static_cast<MemoryService*>(&mem);
     shell.services["FMG"] = static_cast<FileService*>(&files);
     shell.services["RND"] = static_cast<RandomService*>(&random);
