@@ -64,13 +64,16 @@ std::string DiskFiles::Resolve(const char* path) const {
 
     std::string base = root.empty() ? "." : root;
     size_t start = 0;
+    bool absolute = false;
     if (IsSeparator(text[0])) {
         base.clear(); // the file system's root: components are joined with "/"
+        absolute = true;
         start = 1;
     }
 #ifdef _WIN32
     else if (text.size() >= 2 && text[1] == ':') {
         base = text.substr(0, 2);
+        absolute = true;
         start = 2;
     }
 #endif
@@ -103,8 +106,9 @@ std::string DiskFiles::Resolve(const char* path) const {
                 entries.push_back(part);
             continue;
         }
-        const std::string folder = joined();
-        const std::string entry = FindEntry(folder.empty() ? "/" : folder, part);
+        // At a root ("" or a drive) the folder to look in is the root itself.
+        const std::string folder = entries.empty() && absolute ? base + "/" : joined();
+        const std::string entry = FindEntry(folder, part);
         if (entry.empty()) return {};
         entries.push_back(entry);
         if (!last && !IsFolder(joined())) return {};

@@ -37,7 +37,7 @@ protected:
             fs::create_directories(base + folder);
         for (const char* file : {"/root/env.ini", "/root/notes.ini", "/root/Textures/Sky/Band_1.INI",
                                  "/root/sub/inner.ini", "/other/shared.ini"})
-            std::ofstream(base + file) << "[Sky]\nSkyPanelCount = 4\n";
+            std::ofstream(base + file, std::ios::binary) << "[Sky]\nSkyPanelCount = 4\n";
     }
     void TearDown() override { fs::remove_all(base); }
     std::string base;
@@ -135,7 +135,7 @@ TEST_F(DiskFilesTest, CachedFilesReadOnceUntilCleared) {
     EXPECT_EQ(readAll("later.ini"), "(none)");
     // Changes on disk go unseen, both ways, until Clear.
     fs::remove(base + "/root/env.ini");
-    std::ofstream(base + "/root/later.ini") << "[Later]\n";
+    std::ofstream(base + "/root/later.ini", std::ios::binary) << "[Later]\n";
     EXPECT_EQ(cache.Exists("env.ini", 0), 1);
     EXPECT_EQ(cache.Exists("later.ini", 0), 0);
     EXPECT_EQ(readAll("env.ini"), "[Sky]\nSkyPanelCount = 4\n");
