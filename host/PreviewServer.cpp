@@ -16,6 +16,7 @@
 #include "testing/AccountingMemory.h"
 #include "testing/DiskFiles.h"
 #include "tools/envcheck/EnvChecker.h"
+#include "tools/envcheck/KeyReference.h"
 
 namespace envhost {
 
@@ -226,6 +227,13 @@ void PreviewServer::Routes() {
     s.Get("/status",
           [this](const httplib::Request&, httplib::Response& r) { r.set_content(StatusJson(), "application/json"); });
     s.Get("/events", [this](const httplib::Request&, httplib::Response& r) { HandleEvents(r); });
+    // The reference entry of a key, as envcheck --explain prints it.
+    s.Get(R"(/reference/(.+))", [](const httplib::Request& q, httplib::Response& r) {
+        std::string text;
+        const bool found = envcheck::ExplainKey(q.matches[1].str(), &text);
+        r.status = found ? 200 : 404;
+        r.set_content(text, "text/plain; charset=utf-8");
+    });
     s.Get(R"(/.*)", [this](const httplib::Request& q, httplib::Response& r) { HandleStatic(q, r); });
     s.set_error_handler([](const httplib::Request&, httplib::Response& r) {
         if (r.body.empty()) Text(r, r.status, r.status == 404 ? "not found" : "bad request");
