@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -124,8 +125,8 @@ bool PreviewServer::Open(const ServeOptions& options, std::string* error) {
     Reload();
     watcher_.Start([this] { Reload(); });
     Routes();
-    port_ = options.port == 0 ? server_->bind_to_any_port(options.bind.c_str())
-                              : (server_->bind_to_port(options.bind.c_str(), options.port) ? options.port : -1);
+    port_ = options.port == 0 ? server_->bind_to_any_port(options.bind)
+                              : (server_->bind_to_port(options.bind, options.port) ? options.port : -1);
     if (port_ <= 0) {
         if (error != nullptr)
             *error = "cannot listen on " + options.bind + ":" + std::to_string(options.port) + " (in use?)";
@@ -492,18 +493,25 @@ int Serve(const ServeOptions& options) {
         return 1;
     }
     std::printf("envhost serve: previewing %s\n", options.environment.c_str());
-    std::printf("envhost serve: open http://%s:%d/ (listening on %s only%s; Ctrl-C stops)\n",
+    const bool local = options.bind == "127.0.0.1";
+    std::printf("envhost serve: open http://%s:%d/ (bound to %s: %s; Ctrl-C stops)\n",
                 options.bind == "0.0.0.0" ? "127.0.0.1" : options.bind.c_str(), server.port(), options.bind.c_str(),
-                options.bind == "127.0.0.1" ? ", this machine; --bind to change" : "");
+                local ? "this machine only, --bind to change" : "other machines can connect");
     std::fflush(stdout);
-    std::thread stopper([&server, signals] {
-        int taken = 0;
-        sigwait(&signals, &taken);
-        server.Stop();
+    std::atomic<bool> ended{false};
+    std::thread stopper([&server, &ended, signals] {
+        // Looks up from the signal wait five times a second, so it also ends
+        // when the server stopped on its own.
+        const timespec wait{0, 200000000};
+        while (!ended.load()) {
+            if (sigtimedwait(&signals, nullptr, &wait) > 0) {
+                server.Stop();
+                return;
+            }
+        }
     });
     const bool ok = server.Run();
-    // Wakes the stopper when the server ended on its own.
-    pthread_kill(stopper.native_handle(), SIGTERM);
+    ended = true;
     stopper.join();
     return ok ? 0 : 1;
 }

@@ -52,7 +52,7 @@ protected:
         server.reset();
     }
     std::string Get(const std::string& path, int expected = 200) {
-        auto result = client->Get(path.c_str());
+        auto result = client->Get(path);
         if (!result) {
             ADD_FAILURE() << path << ": no answer";
             return {};
@@ -121,7 +121,7 @@ TEST_F(PreviewServerTest, SameParametersGiveTheSamePictureWhateverCameBefore) {
 
 TEST_F(PreviewServerTest, PlayedFramesRunTheClockOnFromTheLastFrame) {
     auto clock = [this](const std::string& query) {
-        auto result = client->Get(("/frame?" + std::string(kSmall) + "&time=10:00&" + query).c_str());
+        auto result = client->Get("/frame?" + std::string(kSmall) + "&time=10:00&" + query);
         return result ? result->get_header_value("X-Envsys-Time") : std::string();
     };
     // The clock counts whole seconds of frames that do not recompute the
