@@ -61,6 +61,11 @@ int32_t EnvironmentSystem::LoadEnvironment(const char* fileName) {
         return 0;
     }
     IniFile file(name, 0, 0);
+    LoadDocument(file);
+    return 0;
+}
+
+void EnvironmentSystem::LoadDocument(IniFile& file) {
     Mark();
 
     const char* kSystem = "EnvironmentSystem";
@@ -119,7 +124,6 @@ int32_t EnvironmentSystem::LoadEnvironment(const char* fileName) {
         gfx->LoadingFinished(1);
         gfx->LoadingFinishedLate(1);
     }
-    return 0;
 }
 
 } // namespace envsys

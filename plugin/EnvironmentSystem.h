@@ -19,6 +19,8 @@
 
 namespace envsys {
 
+class IniFile;
+
 class EnvironmentSystem final : public EnvironmentSystemInterface {
 public:
     EnvironmentSystem();
@@ -67,6 +69,11 @@ public:
     float GetHostValue() override;
     float GetGravityAcceleration() override;
     float* GetGravityVector(float* out3) override;
+
+    // Everything LoadEnvironment does once the document is open: the model's
+    // own sections, then every component's loader, in load order. A document
+    // opened in record-defaults mode comes back holding every key read.
+    void LoadDocument(IniFile& file);
 
     // Lighting recompute, called by Update when one is due.
     void RecomputeLighting();

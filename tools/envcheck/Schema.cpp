@@ -49,6 +49,9 @@ std::vector<KeySpec> LightStateKeys() {
 // The material reader's own tables, so the checker accepts exactly its words.
 std::vector<std::string> Words(const char* const* names, int count) { return {names, names + count}; }
 
+// A colour the loader presets before reading the key.
+const char* const kWhite = "1,1,1,1";
+
 const std::vector<std::string> kStageOps = Words(envsys::kStageOpNames, envsys::kStageOpCount);
 
 } // namespace
@@ -80,10 +83,12 @@ const std::vector<SectionSpec>& FixedSections() {
          {I("NumSunLightLevel"), I("NumWeatherLevel"), I("NumReflectionLevel"),
           P("TextureNameFormat", 2, "the sun-light row and the reflection column")}},
         {"Gravity", {F("Acceleration"), Make("ForceVector", KeyType::Vector, "0,0,0")}},
+        // The star field sets each class colour to white before reading it.
         {"Stars",
          {M("StarMaterial"), F("UpdateRate", "60"), F("SizeFactor"), F("SizeDeviation"), F("MinSize"), F("MinHeight"),
-          F("TextureCoordinate"), CA("OClassColor"), CA("BClassColor"), CA("AClassColor"), CA("FClassColor"),
-          CA("GClassColor"), CA("KClassColor"), CA("MClassColor"), Make("StarDataFile", KeyType::StarFile, "\"\"")}},
+          F("TextureCoordinate"), CA("OClassColor", kWhite), CA("BClassColor", kWhite), CA("AClassColor", kWhite),
+          CA("FClassColor", kWhite), CA("GClassColor", kWhite), CA("KClassColor", kWhite), CA("MClassColor", kWhite),
+          Make("StarDataFile", KeyType::StarFile, "\"\"")}},
         {"Clouds",
          {I("MaxClouds", "16"), I("MaxCloudParticles", "64"), M("3DCloudMaterial"), F("3DCloudHorizontalSize"),
           F("3DCloudVerticalSize"), F("3DCloudSizeDeviation"), F("3DCloudParticleDensity"), C("ParticleColor"),
@@ -98,8 +103,7 @@ const std::vector<SectionSpec>& FixedSections() {
 const SectionSpec& LensFlareSection() {
     static const SectionSpec section = {"LensFlare%03d",
                                         {F("PositionFactor", "1.2"), F("Size"),
-                                         E("Fade", {"NONE", "NORMAL", "REVERSE"}), CA("Color", "1,1,1,1"),
-                                         M("Material")}};
+                                         E("Fade", {"NONE", "NORMAL", "REVERSE"}), CA("Color", kWhite), M("Material")}};
     return section;
 }
 
