@@ -2,26 +2,19 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+
+#include "config/NumberText.h"
+#include "config/StdStringUtils.h"
 
 namespace envtools {
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && std::isspace(static_cast<unsigned char>(s[a])))
-        ++a;
-    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])))
-        --b;
-    return s.substr(a, b - a);
-}
-
 bool ParseFloat(const std::string& field, float* out) {
     if (field.empty()) return false;
     char* end = nullptr;
-    const double value = std::strtod(field.c_str(), &end);
+    const double value = envsys::RuntimeStrtod(field.c_str(), &end);
     if (end == field.c_str() || *end != '\0' || !std::isfinite(value)) return false;
     *out = static_cast<float>(value);
     return true;
@@ -61,18 +54,13 @@ StarCatalog ParseStarCsv(const std::string& text) {
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
-        const std::string line = Trim(text.substr(pos, end - pos));
+        const std::string line = envsys::TrimmedText(text.substr(pos, end - pos));
         pos = end + 1;
         ++lineNumber;
         if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        size_t start = 0;
-        while (true) {
-            const size_t comma = line.find(',', start);
-            fields.push_back(Trim(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
+        std::vector<std::string> fields = envsys::SplitText(line, ',');
+        for (std::string& field : fields)
+            field = envsys::TrimmedText(field);
         const std::string where = "line " + std::to_string(lineNumber) + ": ";
         float first;
         if (catalog.stars.empty() && catalog.errors.empty() && lineNumber == 1 && !ParseFloat(fields[0], &first))
