@@ -47,6 +47,11 @@ private:
         Location at;
     };
 
+    // One checker over one scan, its checks defined by idea: EnvChecker.cpp
+    // runs them and reports; LibraryCrossCheck.cpp, SectionChecks.cpp (which
+    // sections and keys are read), ValueChecks.cpp (what a value reads as),
+    // ModelChecks.cpp (values the model cannot use), ReferenceChecks.cpp
+    // (materials, textures, the star file) and SettingsDump.cpp.
     void Add(Location at, Severity severity, std::string message);
     void CrossCheck(class envsys::IniFile* doc);
     void CheckSections();

@@ -1,9 +1,9 @@
 #include "tools/envcheck/Schema.h"
 
 #include "config/Material.h"
+#include "config/StdStringUtils.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace envcheck {
 namespace {
@@ -154,20 +154,9 @@ const std::vector<KeySpec>& WindChangeKeys() {
     return keys;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+bool SameName(const std::string& a, const std::string& b) { return envsys::SameText(a, b); }
 
-std::string Lower(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
+std::string Lower(const std::string& s) { return envsys::LowerText(s); }
 
 const KeySpec* FindKeySpec(const std::vector<KeySpec>& keys, const std::string& name) {
     for (const KeySpec& k : keys)

@@ -4,38 +4,19 @@
 #include <cctype>
 #include <deque>
 
+#include "config/StdStringUtils.h"
 #include "tools/envcheck/Schema.h"
 
 namespace envcheck {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsSpace(s[b]))
-        ++b;
-    while (e > b && IsSpace(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
-
+using envsys::TrimmedLeftText;
 // The parser trims only the right end of a loop line, and leaves a line of
-// white space alone.
-std::string TrimRight(const std::string& s) {
-    size_t e = s.size();
-    while (e > 0 && IsSpace(s[e - 1]))
-        --e;
-    return e == 0 ? s : s.substr(0, e);
-}
-
-std::string LeftTrimmed(const std::string& s) {
-    size_t b = 0;
-    while (b < s.size() && IsSpace(s[b]))
-        ++b;
-    return s.substr(b);
-}
+// white space alone, as this does.
+using envsys::TrimmedRightText;
+using envsys::TrimmedText;
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
@@ -227,7 +208,7 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
     bool reportedBeforeHeader = false;
 
     auto handleLoopLine = [&](const std::string& raw, int line) {
-        const std::string t = TrimRight(raw);
+        const std::string t = TrimmedRightText(raw);
         if (t[0] == '#') {
             size_t blank = 1;
             while (blank < t.size() && !IsBlank(t[blank]))
@@ -251,7 +232,7 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
                         while (e < rest.size() && !IsBlank(rest[e]))
                             ++e;
                         target = rest.substr(0, e);
-                        if (e < rest.size() && !Trim(rest.substr(e)).empty())
+                        if (e < rest.size() && !TrimmedText(rest.substr(e)).empty())
                             Report(fi, line, Severity::Warning,
                                    "the include name ends at the first blank: " + Quoted(target) +
                                        " is loaded; put a name with blanks in double quotes");
@@ -303,8 +284,9 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
             state = State::InBlock;
             return;
         }
-        const std::string lead = LeftTrimmed(t);
-        if (!lead.empty() && (lead[0] == '[' || lead[0] == '#') && IsSpace(t[0])) {
+        const std::string lead = TrimmedLeftText(t);
+        if (!lead.empty() && (lead[0] == '[' || lead[0] == '#') &&
+            envsys::IsMbcSpace(static_cast<unsigned char>(t[0])) != 0) {
             Report(fi, line, Severity::Warning,
                    Quoted(lead) + " is not in the first column, so it is not a " +
                        (lead[0] == '[' ? "section header" : "directive") + "; the line is ignored");
@@ -332,11 +314,11 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
         if (raw[0] == ';') return;
         const size_t eq = raw.find('=');
         if (eq == std::string::npos) {
-            const std::string lead = LeftTrimmed(raw);
+            const std::string lead = TrimmedLeftText(raw);
             if (lead.empty()) return;
             if (lead[0] == '[' || lead[0] == '#') {
                 Report(fi, line, Severity::Warning,
-                       Quoted(TrimRight(lead)) + " is not in the first column, so it is not a " +
+                       Quoted(TrimmedRightText(lead)) + " is not in the first column, so it is not a " +
                            (lead[0] == '[' ? "section header: the keys below it stay in [" + sec.name + "]"
                                            : "directive: the line is ignored"));
             } else if (lead[0] != ';') {
@@ -345,8 +327,8 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
             return;
         }
         ScannedKey key;
-        key.name = Trim(raw.substr(0, eq));
-        const std::string value = Trim(raw.substr(eq + 1));
+        key.name = TrimmedText(raw.substr(0, eq));
+        const std::string value = TrimmedText(raw.substr(eq + 1));
         // Only a line that ends at the "=" makes a key without value; blanks
         // after it make an empty one.
         key.hasValue = eq + 1 < raw.size();
