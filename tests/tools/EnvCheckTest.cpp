@@ -43,6 +43,17 @@ struct Checked {
         }
         return out;
     }
+    // The "Section.Key" that ends each finding about a key; "" for others.
+    std::vector<std::string> Keys() const {
+        std::vector<std::string> out;
+        for (const std::string& l : lines) {
+            const size_t open = l.rfind(" [");
+            const bool tagged =
+                !l.empty() && l.back() == ']' && open != std::string::npos && l.find('.', open) != std::string::npos;
+            out.push_back(tagged ? l.substr(open + 2, l.size() - open - 3) : "");
+        }
+        return out;
+    }
     bool Has(size_t i, const std::string& fragment) const {
         return i < lines.size() && lines[i].find(fragment) != std::string::npos;
     }
@@ -92,6 +103,7 @@ TEST(EnvCheck, DuplicatesNameTheLineThatWins) {
     EXPECT_EQ(c.Where(), (Where{"duplicates.ini:4: warning", "duplicates.ini:9: warning"}));
     EXPECT_TRUE(c.Has(0, "duplicate key startclear in [Fog] is ignored; the first, at duplicates.ini:2 (100)"));
     EXPECT_TRUE(c.Has(1, "duplicate section [fog] is dropped with all its keys; the first, at duplicates.ini:1"));
+    EXPECT_EQ(c.Keys(), (Where{"Fog.startclear", ""}));
     EXPECT_EQ(c.status, 1);
     // What the system sees: the first key of the first section.
     EXPECT_NE(c.dump.find("StartClear = 100"), std::string::npos);
@@ -101,6 +113,7 @@ TEST(EnvCheck, HashLineEndsTheKeyBlock) {
     const Checked c = CheckFile("key_block.ini");
     EXPECT_EQ(c.Where(), (Where{"key_block.ini:4: warning", "key_block.ini:5: warning"}));
     EXPECT_TRUE(c.Has(0, "the '#' line at line 3 ended the key block of [Fog]"));
+    EXPECT_EQ(c.Keys(), (Where{"Fog.EndClear", "Fog.StartOvercast"}));
     EXPECT_NE(c.dump.find("EndClear = 0"), std::string::npos);
 }
 
@@ -114,6 +127,7 @@ TEST(EnvCheck, LinesOutsideSectionsAndIndentedHeaders) {
     // Acceleration landed in [Fog], where nothing reads it.
     EXPECT_TRUE(c.Has(2, "unknown key Acceleration in section [Fog]"));
     EXPECT_TRUE(c.Has(3, "line without '=' is ignored"));
+    EXPECT_EQ(c.Keys(), (Where{"", "", "Fog.Acceleration", ""}));
 }
 
 TEST(EnvCheck, FileBeginningWithALineBreakIsNotRead) {
@@ -179,6 +193,9 @@ TEST(EnvCheck, UnknownNamesGetSuggestionsIndexedNamesIncluded) {
     EXPECT_TRUE(c.Has(2, "(did you mean WindChange[01].SpeedRate?)"));
     EXPECT_TRUE(c.Has(3, "(did you mean WindChange[01].ChangeChance?)"));
     EXPECT_TRUE(c.Has(4, "(did you mean [LensFlare001]?)"));
+    // Numbered keys are named as written, for --explain to map.
+    EXPECT_EQ(c.Keys(), (Where{"", "Sky.SkyPanelCont", "BaseWindSection.WindChange[01].SpeedRat",
+                               "BaseWindSection.WindChange[1].ChangeChance", ""}));
 }
 
 TEST(EnvCheck, GapsEndNumberedListsEarly) {
@@ -186,6 +203,8 @@ TEST(EnvCheck, GapsEndNumberedListsEarly) {
     EXPECT_EQ(c.Where(), (Where{"gaps.ini:5: warning", "gaps.ini:10: warning", "gaps.ini:11: warning"}));
     EXPECT_TRUE(c.Has(0, "LensFlare003 is missing, so the list ends at 2"));
     EXPECT_TRUE(c.Has(1, "WindChange[03].ChangeTime is missing, so the list ends at 2"));
+    EXPECT_EQ(c.Keys(),
+              (Where{"", "BaseWindSection.WindChange[04].ChangeTime", "BaseWindSection.WindChange[04].SpeedRate"}));
 }
 
 TEST(EnvCheck, ValuesThatReadOtherwiseThanWritten) {
@@ -205,6 +224,10 @@ TEST(EnvCheck, ValuesThatReadOtherwiseThanWritten) {
     EXPECT_TRUE(c.Has(8, "'modulte' is not a BlendOp word: it reads as ZERO (did you mean MODULATE?)"));
     EXPECT_TRUE(c.Has(9, "NumTextureStages 9 is outside 0..8"));
     EXPECT_TRUE(c.Has(10, "component 4 (2) is outside 0..1"));
+    // Material keys are named by their material section.
+    EXPECT_EQ(c.Keys(), (Where{"Fog.StartClear", "Fog.EndClear", "Fog.StartOvercast", "Fog.OvercastColor",
+                               "Fog.CloudColor", "Fog.CloudColor", "Sky.SkyPanelCount", "SkyMaterial.LightEnabled",
+                               "SkyMaterial.BlendOp", "SkyMaterial.NumTextureStages", "LensFlare001.Color"}));
     // The dump shows the clamped colour the system stores.
     EXPECT_NE(c.dump.find("CloudColor = 1, 0.5, 0"), std::string::npos);
     EXPECT_NE(c.dump.find("Fade = REVERSE"), std::string::npos);
@@ -218,6 +241,8 @@ TEST(EnvCheck, ValuesTheModelDividesBy) {
     EXPECT_TRUE(c.Has(1, "Twilight2.SunHeight (0.1) is not below Twilight1.SunHeight (0.1)"));
     EXPECT_TRUE(c.Has(2, "Stars.UpdateRate is not above 0"));
     EXPECT_TRUE(c.Has(3, "CloudLayer.TileSize is 0"));
+    EXPECT_EQ(c.Keys(), (Where{"EnvironmentSystem.UpdateRate", "Twilight2.SunHeight", "Stars.UpdateRate",
+                               "CloudLayer.TileSize"}));
 }
 
 // Adds every texture the references fixture forms, less the ones named.
@@ -250,12 +275,14 @@ TEST(EnvCheck, ReferencesToMaterialsPatternsTexturesAndTheStarFile) {
     });
     EXPECT_EQ(c.Where(), (Where{"references.ini:3: error", "references.ini:4: error", "references.ini:9: error",
                                 "references.ini:12: error", "references.ini:16: error", "references.ini:19: error"}));
-    EXPECT_TRUE(c.Has(0, "[BandMaterial], which does not exist"));
+    EXPECT_TRUE(c.Has(0, "[BandMaterial], which this key names, does not exist"));
     EXPECT_TRUE(c.Has(1, "1 texture file not found: textures\\band3_2.dds"));
     EXPECT_TRUE(c.Has(2, "rejects the pattern 'textures\\twilight%s.dds' (%s is not an integer conversion)"));
     EXPECT_TRUE(c.Has(3, "it has 2 conversions but is given only 1 number"));
     EXPECT_TRUE(c.Has(4, "1 texture file not found: textures\\refl1_0.dds"));
     EXPECT_TRUE(c.Has(5, "announces 3 stars (52 bytes) but holds 36 bytes"));
+    EXPECT_EQ(c.Keys(), (Where{"Sky.HorizonCloud", "Sky.HorizonCloudTexture", "Sun.TwilightSunFormat",
+                               "CloudLayer.BottomTexture", "Reflection.TextureNameFormat", "Stars.StarDataFile"}));
 }
 
 TEST(EnvCheck, StarFileWithExtraBytesAndUnknownClasses) {
@@ -266,8 +293,8 @@ TEST(EnvCheck, StarFileWithExtraBytesAndUnknownClasses) {
         files.Add("stars.dat", StarFile(2, 2, 'X') + "xyz");
     });
     ASSERT_GE(c.lines.size(), 2u);
-    EXPECT_TRUE(c.Has(c.lines.size() - 2, "references.ini:19: warning: Stars.StarDataFile: '.\\stars.dat' holds 3 "
-                                          "bytes after its 2 stars"));
+    EXPECT_TRUE(c.Has(c.lines.size() - 2, "references.ini:19: warning: '.\\stars.dat' holds 3 bytes after its 2 "
+                                          "stars"));
     EXPECT_TRUE(c.Has(c.lines.size() - 1, "2 stars have a class letter other than"));
 }
 

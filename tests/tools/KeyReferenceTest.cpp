@@ -78,9 +78,14 @@ TEST(KeyReference, ExplainAcceptsTheNameEveryFindingEndsWith) {
             std::string message = line;
             while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
                 message.pop_back();
+            // A finding about a key ends with " [SECTION.KEY]"; a key the
+            // system does not know is named as written, and --explain
+            // answers it with the closest name instead.
+            if (message.find("unknown key") != std::string::npos) continue;
             std::string last = message.substr(message.find_last_of(' ') + 1);
-            while (!last.empty() && std::string(").?:,").find(last.back()) != std::string::npos)
+            while (!last.empty() && std::string(").?:,]").find(last.back()) != std::string::npos)
                 last.pop_back();
+            if (!last.empty() && last[0] == '[') last.erase(0, 1);
             // SECTION.KEY: a name that begins with a letter, a dot, a key.
             const size_t dot = last.find('.');
             if (dot == std::string::npos || dot + 1 == last.size() ||

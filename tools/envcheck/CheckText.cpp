@@ -71,4 +71,6 @@ bool ParseIndexed(const std::string& name, const std::string& prefix, const char
     return Format(numberPattern, *index) == name.substr(i, digits - i);
 }
 
+std::string KeyTag(const std::string& section, const std::string& key) { return " [" + section + "." + key + "]"; }
+
 } // namespace envcheck

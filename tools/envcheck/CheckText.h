@@ -37,4 +37,9 @@ ParsedNumber ParseFloat(const std::string& text);
 bool ParseIndexed(const std::string& name, const std::string& prefix, const char* numberPattern, int* index,
                   std::string* rest);
 
+// " [Section.Key]", which ends every finding about a key: the key's name
+// as written in the file, its section's name literal (a lens flare's
+// "LensFlare003", a material's own name), as `envcheck --explain` takes it.
+std::string KeyTag(const std::string& section, const std::string& key);
+
 } // namespace envcheck

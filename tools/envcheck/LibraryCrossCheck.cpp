@@ -43,7 +43,8 @@ void EnvChecker::CrossCheck(envsys::IniFile* doc) {
                 problem = "reads the numbers " + std::to_string(key->integerValue) + " and " + Number(key->floatValue);
             }
             if (!problem.empty()) {
-                differences.push_back("the configuration library " + problem + " for " + s.name + "." + k.name);
+                differences.push_back("the configuration library " + problem + " for this key" +
+                                      KeyTag(s.name, k.name));
                 where.push_back(k.at);
             }
         }

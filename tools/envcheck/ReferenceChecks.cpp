@@ -28,28 +28,29 @@ void EnvChecker::CheckTextures(const ScannedKey* key, const std::string& owner,
     }
     if (cut)
         Add(key->at, Severity::Warning,
-            owner + "." + key->name + ": texture names longer than " + std::to_string(nameLimit) +
-                " characters are cut");
+            "texture names longer than " + std::to_string(nameLimit) + " characters are cut" +
+                KeyTag(owner, key->name));
     if (missing.empty()) return;
     std::string list;
     for (size_t i = 0; i < missing.size() && i < 4; ++i)
         list += (i > 0 ? ", " : "") + missing[i];
     if (missing.size() > 4) list += " and " + std::to_string(missing.size() - 4) + " more";
     Add(key->at, Severity::Error,
-        owner + "." + key->name + ": " + std::to_string(missing.size()) + " texture file" +
-            (missing.size() == 1 ? "" : "s") + " not found: " + list);
+        std::to_string(missing.size()) + " texture file" + (missing.size() == 1 ? "" : "s") + " not found: " + list +
+            KeyTag(owner, key->name));
 }
 
 void EnvChecker::CheckStarFile(const ScannedKey& key) {
+    const std::string tag = KeyTag("Stars", key.name);
     char path[envsys::kNameBufferSize];
     envsys::fmgCheckFilePath(".\\", key.value.c_str(), path, sizeof path);
     if (files_.Exists(path, 0) == 0) {
-        Add(key.at, Severity::Error, "Stars.StarDataFile: " + Quoted(path) + " not found: the sky has no stars");
+        Add(key.at, Severity::Error, Quoted(path) + " not found: the sky has no stars" + tag);
         return;
     }
     const int32_t handle = files_.Open(path, 0);
     if (handle == -1) {
-        Add(key.at, Severity::Error, "Stars.StarDataFile: " + Quoted(path) + " cannot be opened");
+        Add(key.at, Severity::Error, Quoted(path) + " cannot be opened" + tag);
         return;
     }
     std::string bytes;
@@ -62,8 +63,7 @@ void EnvChecker::CheckStarFile(const ScannedKey& key) {
     files_.Close(handle);
     if (bytes.size() < 4) {
         Add(key.at, Severity::Error,
-            "Stars.StarDataFile: " + Quoted(path) + " holds " + std::to_string(bytes.size()) +
-                " bytes, too few for its star count");
+            Quoted(path) + " holds " + std::to_string(bytes.size()) + " bytes, too few for its star count" + tag);
         return;
     }
     const auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])); };
@@ -72,40 +72,42 @@ void EnvChecker::CheckStarFile(const ScannedKey& key) {
     // magnitude and the spectral class letter.
     if (count < 0) {
         Add(key.at, Severity::Error,
-            "Stars.StarDataFile: " + Quoted(path) + " gives a negative star count (" + std::to_string(count) + ")");
+            Quoted(path) + " gives a negative star count (" + std::to_string(count) + ")" + tag);
         return;
     }
     const size_t expected = 4 + 16 * static_cast<size_t>(count);
     if (bytes.size() < expected) {
         Add(key.at, Severity::Error,
-            "Stars.StarDataFile: " + Quoted(path) + " announces " + std::to_string(count) + " stars (" +
-                std::to_string(expected) + " bytes) but holds " + std::to_string(bytes.size()) +
-                " bytes: the stars past the end read as zero");
+            Quoted(path) + " announces " + std::to_string(count) + " stars (" + std::to_string(expected) +
+                " bytes) but holds " + std::to_string(bytes.size()) + " bytes: the stars past the end read as zero" +
+                tag);
     } else if (bytes.size() > expected) {
         Add(key.at, Severity::Warning,
-            "Stars.StarDataFile: " + Quoted(path) + " holds " + std::to_string(bytes.size() - expected) +
-                " bytes after its " + std::to_string(count) + " stars, which are ignored");
+            Quoted(path) + " holds " + std::to_string(bytes.size() - expected) + " bytes after its " +
+                std::to_string(count) + " stars, which are ignored" + tag);
     }
     size_t unknownClass = 0;
     for (size_t i = 0; i < static_cast<size_t>(count) && 4 + 16 * i + 16 <= bytes.size(); ++i)
         if (std::strchr("OBAFGKM", bytes[4 + 16 * i + 12]) == nullptr || bytes[4 + 16 * i + 12] == '\0') ++unknownClass;
     if (unknownClass > 0)
         Add(key.at, Severity::Warning,
-            "Stars.StarDataFile: " + std::to_string(unknownClass) +
-                " stars have a class letter other than O, B, A, F, G, K or M and are drawn in the O colour");
+            std::to_string(unknownClass) +
+                " stars have a class letter other than O, B, A, F, G, K or M and are drawn in the O colour" + tag);
 }
 
 void EnvChecker::CheckReferences() {
     for (const Reference& r : materials_) {
         if (scanner_.FindSection(r.section) != nullptr) continue;
-        Add(r.at, Severity::Error, r.by + " names the material section [" + r.section + "], which does not exist");
+        Add(r.at, Severity::Error,
+            "the material section [" + r.section + "], which this key names, does not exist [" + r.by + "]");
     }
     // Band textures: every weather level 0..4 and panel 0..7, numbered from 1.
     if (scanner_.FindSection("Sky") != nullptr) {
         const ScannedKey* band = scanner_.FindKey("Sky", "HorizonCloudTexture");
         if (band == nullptr || band->value.empty()) {
             Add(WhereOf("Sky", "HorizonCloudTexture"), Severity::Warning,
-                "[Sky] has no HorizonCloudTexture: the horizon band has no textures");
+                "[Sky] has no HorizonCloudTexture: the horizon band has no textures" +
+                    KeyTag("Sky", "HorizonCloudTexture"));
         } else {
             std::vector<std::vector<int>> args;
             for (int level = 1; level <= 5; ++level)
@@ -128,7 +130,8 @@ void EnvChecker::CheckReferences() {
         if (frames > 0 && TextOf("Sun", "TwilightSunFormat").empty())
             Add(WhereOf("Sun", "TwilightSunAnimation"), Severity::Warning,
                 "Sun.TwilightSunAnimation is " + std::to_string(frames) +
-                    " but there is no TwilightSunFormat: the frames have no textures");
+                    " but there is no TwilightSunFormat: the frames have no textures" +
+                    KeyTag("Sun", "TwilightSunFormat"));
     }
     if (scanner_.FindSection("Reflection") != nullptr) {
         const long rows = IntOf("Reflection", "NumSunLightLevel", 0);
@@ -142,7 +145,8 @@ void EnvChecker::CheckReferences() {
         if (!args.empty() && TextOf("Reflection", "TextureNameFormat").empty())
             Add(WhereOf("Reflection", "NumSunLightLevel"), Severity::Warning,
                 "[Reflection] asks for " + std::to_string(args.size()) +
-                    " reflection maps but has no TextureNameFormat: they get empty names");
+                    " reflection maps but has no TextureNameFormat: they get empty names" +
+                    KeyTag("Reflection", "TextureNameFormat"));
     }
     if (options_.checkFiles) {
         const ScannedKey* stars = scanner_.FindKey("Stars", "StarDataFile");

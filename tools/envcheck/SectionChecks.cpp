@@ -24,7 +24,7 @@ void EnvChecker::CheckKeys(const ScannedSection& section, const SectionSpec& key
         const std::string suggestion = Suggest(key.name, names);
         Add(key.at, Severity::Warning,
             "unknown key " + key.name + " in " + kind + " [" + section.name + "] is never read" +
-                (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)"));
+                (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)") + KeyTag(section.name, key.name));
     }
 }
 
@@ -57,13 +57,14 @@ void EnvChecker::CheckWind(const ScannedSection& section) {
                     "unknown key " + key.name + " in [" + section.name + "] is never read" +
                         (suggestion.empty()
                              ? ""
-                             : " (did you mean " + Format("WindChange[%02d].", index) + suggestion + "?)"));
+                             : " (did you mean " + Format("WindChange[%02d].", index) + suggestion + "?)") +
+                        KeyTag(section.name, key.name));
             } else if (index < 1 || index > windChangeCount_) {
                 Add(key.at, Severity::Warning,
                     key.name + " is not read: the wind changes are counted by consecutive " +
                         "WindChange[NN].ChangeTime keys from 01, and " +
                         Format("WindChange[%02d].ChangeTime", windChangeCount_ + 1) + " is missing, so the list " +
-                        "ends at " + std::to_string(windChangeCount_));
+                        "ends at " + std::to_string(windChangeCount_) + KeyTag(section.name, key.name));
             } else {
                 CheckValue(section.name, *k, key);
             }
@@ -72,7 +73,7 @@ void EnvChecker::CheckWind(const ScannedSection& section) {
         const std::string suggestion = Suggest(key.name, names);
         Add(key.at, Severity::Warning,
             "unknown key " + key.name + " in [" + section.name + "] is never read" +
-                (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)"));
+                (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)") + KeyTag(section.name, key.name));
     }
 }
 
@@ -82,7 +83,8 @@ void EnvChecker::CheckMaterial(const ScannedSection& section) {
     if (stages < 0 || stages > kMaxTextureStages) {
         Add(WhereOf(section.name, "NumTextureStages"), Severity::Error,
             section.name + ".NumTextureStages " + std::to_string(stages) +
-                " is outside 0..8: the system uses no texture stages for this material");
+                " is outside 0..8: the system uses no texture stages for this material" +
+                KeyTag(section.name, "NumTextureStages"));
         stages = 0;
     }
     std::vector<std::string> names;
@@ -110,13 +112,16 @@ void EnvChecker::CheckMaterial(const ScannedSection& section) {
                     "unknown key " + key.name + " in material [" + section.name + "] is never read" +
                         (suggestion.empty()
                              ? ""
-                             : " (did you mean " + Format("TextureStage[%02d].", index) + suggestion + "?)"));
+                             : " (did you mean " + Format("TextureStage[%02d].", index) + suggestion + "?)") +
+                        KeyTag(section.name, key.name));
             } else if (index < 1 || index > kMaxTextureStages) {
                 Add(key.at, Severity::Warning,
-                    key.name + " is never read: a material has texture stages 01 to 08 only");
+                    key.name + " is never read: a material has texture stages 01 to 08 only" +
+                        KeyTag(section.name, key.name));
             } else if (index > stages) {
                 Add(key.at, Severity::Warning,
-                    key.name + " is ignored: NumTextureStages of [" + section.name + "] is " + std::to_string(stages));
+                    key.name + " is ignored: NumTextureStages of [" + section.name + "] is " + std::to_string(stages) +
+                        KeyTag(section.name, key.name));
             } else {
                 CheckValue(section.name, *k, key);
             }
@@ -125,7 +130,7 @@ void EnvChecker::CheckMaterial(const ScannedSection& section) {
         const std::string suggestion = Suggest(key.name, names);
         Add(key.at, Severity::Warning,
             "unknown key " + key.name + " in material [" + section.name + "] is never read" +
-                (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)"));
+                (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)") + KeyTag(section.name, key.name));
     }
 }
 

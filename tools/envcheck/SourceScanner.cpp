@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "config/StdStringUtils.h"
+#include "tools/envcheck/CheckText.h"
 #include "tools/envcheck/Schema.h"
 
 namespace envcheck {
@@ -40,8 +41,6 @@ int LineOf(const std::string& bytes, size_t pos) {
     }
     return line;
 }
-
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 } // namespace
 
@@ -305,7 +304,8 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
                    lead[0] != ';') {
             Report(fi, line, Severity::Warning,
                    "key line ignored: the '#' line at line " + std::to_string(endedBlockLine) +
-                       " ended the key block of [" + endedSection + "]; keys are read only up to the next '#' line");
+                       " ended the key block of [" + endedSection + "]; keys are read only up to the next '#' line" +
+                       KeyTag(endedSection, TrimmedText(t.substr(0, t.find('=')))));
         }
     };
 
@@ -342,7 +342,7 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
                 Report(fi, line, Severity::Warning,
                        "duplicate key " + key.name + " in [" + sec.name + "] is ignored; the first, at " +
                            DisplayName(k.at.file) + ":" + std::to_string(k.at.line) +
-                           (k.hasValue ? " (" + k.value + ")" : "") + ", wins");
+                           (k.hasValue ? " (" + k.value + ")" : "") + ", wins" + KeyTag(sec.name, key.name));
                 return;
             }
         }

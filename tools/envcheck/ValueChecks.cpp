@@ -83,9 +83,9 @@ int AnalysePattern(const std::string& pattern, int argCount, std::string* proble
 }
 
 void EnvChecker::CheckValue(const std::string& owner, const KeySpec& keySpec, const ScannedKey& key) {
-    const std::string what = owner + "." + key.name;
+    const std::string tag = KeyTag(owner, key.name);
     const std::string& v = key.value;
-    auto warn = [&](const std::string& message) { Add(key.at, Severity::Warning, what + ": " + message); };
+    auto warn = [&](const std::string& message) { Add(key.at, Severity::Warning, message + tag); };
     if (!key.hasValue || v.empty()) {
         switch (keySpec.type) {
         case KeyType::Float:
@@ -198,7 +198,7 @@ void EnvChecker::CheckValue(const std::string& owner, const KeySpec& keySpec, co
         }
         if (conversions < 0) {
             Add(key.at, Severity::Error,
-                what + ": the system rejects the pattern " + Quoted(v) + " (" + problem + "): no name is formed");
+                "the system rejects the pattern " + Quoted(v) + " (" + problem + "): no name is formed" + tag);
         } else if (conversions < keySpec.patternArgs) {
             warn("the pattern " + Quoted(v) + " uses " + std::to_string(conversions) + " of the " +
                  std::to_string(keySpec.patternArgs) + " numbers it is given (" + keySpec.argsMeaning +
