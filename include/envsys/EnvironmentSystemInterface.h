@@ -8,6 +8,9 @@
 #include "envsys/HostServices.h"
 #include "envsys/Records.h"
 
+// The slot numbers and byte offsets are aligned by hand as tables; the
+// layout tool leaves them so.
+// clang-format off
 namespace envsys {
 
 class EnvironmentSystemInterface {
@@ -53,3 +56,4 @@ protected:
 };
 
 } // namespace envsys
+// clang-format on

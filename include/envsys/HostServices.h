@@ -10,6 +10,9 @@
 
 #include "envsys/Records.h"
 
+// The slot numbers and byte offsets are aligned by hand as tables; the
+// layout tool leaves them so.
+// clang-format off
 #define ENVSYS_RESERVED_SLOT(n) \
     virtual void Reserved##n() {}
 
@@ -290,3 +293,4 @@ class DllService;
 class DebugService;
 
 } // namespace envsys
+// clang-format on

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <cstring>
 
+// The slot numbers and byte offsets are aligned by hand as tables; the
+// layout tool leaves them so.
+// clang-format off
 namespace envsys {
 
 // One mesh vertex, also used for screen-space quads: there the screen x is in
@@ -243,3 +246,4 @@ static_assert(offsetof(MeshRecord, material) == 48, "mesh layout (64-bit)");
 #endif
 
 } // namespace envsys
+// clang-format on
