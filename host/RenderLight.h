@@ -7,7 +7,7 @@ namespace envhost {
 
 class SoftwareRenderer;
 
-class RenderLight : public envsys::HostLight {
+class RenderLight final : public envsys::HostLight {
 public:
     explicit RenderLight(SoftwareRenderer& owner) : owner_(owner) {}
     envsys::LightRecord* GetLightData(envsys::LightRecord** out) override;

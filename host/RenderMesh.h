@@ -10,7 +10,7 @@ namespace envhost {
 
 class SoftwareRenderer;
 
-class RenderMesh : public envsys::HostMesh {
+class RenderMesh final : public envsys::HostMesh {
 public:
     RenderMesh(SoftwareRenderer& owner, int32_t vertexCount, int32_t indexCount);
     envsys::MeshRecord* GetMeshData(envsys::MeshRecord** out) override;

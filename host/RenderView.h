@@ -11,7 +11,7 @@ class SoftwareRenderer;
 // The view through the camera. Screen positions are pixels of the
 // viewport, y down; screen sizes are pixels; pixels are square, so the
 // aspect is 1. The camera does not roll, so the view matrix is the identity.
-class RenderView : public envsys::HostView {
+class RenderView final : public envsys::HostView {
 public:
     explicit RenderView(SoftwareRenderer& owner) : owner_(owner) {}
     envsys::ViewInfo* GetViewInfo(envsys::ViewInfo** out) override;
