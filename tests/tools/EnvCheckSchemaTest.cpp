@@ -30,12 +30,6 @@ using envsys::ListNode;
 // stamped with its value kind) stand out from the ones nothing read.
 constexpr uint32_t kUnread = 0xFF;
 
-struct ReadKey {
-    std::string section;
-    std::string key;
-    const IniKey* record; // kept until the document closes
-};
-
 // What the loaders read only on condition: a lens flare, a wind change, the
 // reflection grid's texture names, a material with and without stages.
 const char* kProbe = "[BaseWindSection]\nWindChange[01].ChangeTime=1\n"
