@@ -605,7 +605,12 @@ bool ExplainKey(const std::string& name, std::string* text) {
         for (const Group& g : Groups())
             for (const std::string& s : g.sections)
                 if (section.empty()) candidates.push_back(s);
-        const std::string suggestion = Suggest(name, candidates);
+        std::string suggestion = Suggest(name, candidates);
+        // A key written in the wrong section: where it belongs.
+        const std::vector<const ReferenceEntry*> elsewhere =
+            section.empty() ? std::vector<const ReferenceEntry*>() : FindReferenceEntries(name.substr(dot + 1));
+        if (suggestion.empty() && !elsewhere.empty())
+            suggestion = elsewhere.front()->name + " in " + elsewhere.front()->where;
         *text = "unknown key " + name + (suggestion.empty() ? "" : " (did you mean " + suggestion + "?)") + "\n";
         return false;
     }
