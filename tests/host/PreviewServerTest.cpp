@@ -244,6 +244,10 @@ TEST_F(PreviewServerTest, ASaveReloadsChecksAndAnnouncesTheFile) {
     EXPECT_NE(diagnostics.find("{\"file\":\"environment.ini\",\"line\":19,\"severity\":\"warning\""), std::string::npos)
         << diagnostics;
     EXPECT_NE(diagnostics.find("SkyColour"), std::string::npos);
+    // The finding ends with the key's name, which the reference route takes.
+    EXPECT_NE(diagnostics.find("[Day.SkyColour]"), std::string::npos);
+    EXPECT_NE(Get("/reference/Day.SkyColour", 404).find("did you mean Day.SkyColor?"), std::string::npos);
+    EXPECT_NE(Get("/reference/day.skycolor").find("#lightstate-skycolor"), std::string::npos);
 
     // Gone: the picture is refused with the reason until the file is back.
     const std::string text = [&] {

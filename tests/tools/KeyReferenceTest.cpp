@@ -4,6 +4,7 @@
 #if defined(ENVSYS_HAVE_ENVCHECK)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -40,6 +41,25 @@ TEST(KeyReference, DocumentTablesAreGeneratedFromTheSchema) {
     const std::string updated = UpdateReferenceTables(text.str(), &problems);
     EXPECT_EQ(problems, std::vector<std::string>());
     EXPECT_TRUE(updated == text.str()) << "docs/environment-file.md differs from the schema: run scripts/docs.sh";
+}
+
+TEST(KeyReference, TablesReplaceWhatIsBetweenTheirMarkersAndReportStrayOnes) {
+    std::vector<std::string> problems;
+    const std::string out = UpdateReferenceTables("a\n<!-- keys:Gravity begin -->\nold\n<!-- keys:Gravity end -->\nb\n"
+                                                  "<!-- keys:Nowhere begin -->\nx\n<!-- keys:Nowhere end -->\n",
+                                                  &problems);
+    EXPECT_EQ(out.substr(0, 35), "a\n<!-- keys:Gravity begin -->\n| Key");
+    EXPECT_NE(out.find("| <a id=\"gravity-forcevector\"></a>`ForceVector` | vector x, y, z | 0,0,0 |"),
+              std::string::npos);
+    EXPECT_EQ(out.find("old"), std::string::npos);
+    EXPECT_NE(out.find("|\n<!-- keys:Gravity end -->\nb\n<!-- keys:Nowhere begin -->\nx\n"), std::string::npos);
+    auto has = [&](const std::string& p) { return std::find(problems.begin(), problems.end(), p) != problems.end(); };
+    EXPECT_TRUE(has("no section group Nowhere"));
+    EXPECT_TRUE(has("no table of Sky"));
+    EXPECT_FALSE(has("no table of Gravity"));
+    problems.clear();
+    UpdateReferenceTables("<!-- keys:Sky begin -->\n| stale |\n", &problems);
+    EXPECT_TRUE(has("Sky has no end marker"));
 }
 
 TEST(KeyReference, ExplainFindsKeysByAnySpellingTheFindingsUse) {
