@@ -19,7 +19,7 @@ REPS=${REPS:-5}
 if ! dpkg -s libbenchmark-dev libinih-dev libsimpleini-dev valgrind >/dev/null 2>&1; then
   sudo apt-get install -y libbenchmark-dev libinih-dev libsimpleini-dev valgrind
 fi
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset bench -B "$BUILD_DIR" >/dev/null
 cmake --build "$BUILD_DIR" --target envsys_bench envsys_config_driver envhost EnvironmentSystem default_environment
 
 echo "== machine"

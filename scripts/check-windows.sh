@@ -17,8 +17,7 @@ else
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq g++-mingw-w64-i686 binutils-mingw-w64-i686 >/dev/null
   fi
   { command -v ninja >/dev/null && [ -d /usr/include/CLI ]; } || scripts/deps.sh
-  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DENVSYS_WERROR=ON -DENVSYS_BUILD_TESTS=OFF >/dev/null
+  cmake --preset windows -B "$build" -DENVSYS_BUILD_TESTS=OFF >/dev/null
   cmake --build "$build" -j"$(nproc)"
 fi
 

@@ -9,6 +9,6 @@ out="$PWD/day.png"
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} >/dev/null
+cmake --preset default -B "$BUILD_DIR" ${BUILD_TYPE:+-DCMAKE_BUILD_TYPE=$BUILD_TYPE} >/dev/null
 cmake --build "$BUILD_DIR" --target envhost -j"$(nproc)"
 exec "$BUILD_DIR"/envhost day --out "$out" "$@"

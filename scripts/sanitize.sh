@@ -6,8 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 BUILD_DIR=${BUILD_DIR:-build-asan}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} \
-  -DENVSYS_SANITIZE=ON -DENVSYS_WERROR=ON >/dev/null
+cmake --preset asan -B "$BUILD_DIR" ${BUILD_TYPE:+-DCMAKE_BUILD_TYPE=$BUILD_TYPE} >/dev/null
 # The test binary, and the corpus replays that ctest also runs when they exist.
 targets=(envsys_tests)
 while read -r target; do

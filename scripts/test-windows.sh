@@ -64,14 +64,14 @@ stage "tools installed"
 
 # The default environment from a Linux build.
 if [ ! -f "$linux_build/data/default/stars.dat" ]; then
-  [ -f "$linux_build/CMakeCache.txt" ] || cmake -S . -B "$linux_build" -G Ninja -DENVSYS_WERROR=ON >/dev/null
+  [ -f "$linux_build/CMakeCache.txt" ] || cmake --preset default -B "$linux_build" >/dev/null
   cmake --build "$linux_build" -j"$(nproc)" --target default_environment
 fi
 default_env="$(cd "$linux_build/data/default" && pwd)"
 stage "default environment from $linux_build"
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DENVSYS_WERROR=ON -DENVSYS_DEFAULT_ENVIRONMENT_DIR="$default_env" -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
+cmake --preset windows -B "$build" -DENVSYS_DEFAULT_ENVIRONMENT_DIR="$default_env" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
 cmake --build "$build" -j"$(nproc)"
 stage "cross build"
 

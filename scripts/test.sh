@@ -4,6 +4,6 @@
 # is not installed; CI installs it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh -DENVSYS_WERROR=ON
+scripts/build.sh
 ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j"$(nproc)"
 scripts/browser-test.sh "${BUILD_DIR:-build}"
