@@ -12,10 +12,8 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-coverage}
 scripts/deps.sh
 command -v clang++ >/dev/null || { sudo_=""; [ "$(id -u)" -ne 0 ] && sudo_=sudo; $sudo_ apt-get install -y clang llvm; }
-flags="-fprofile-instr-generate -fcoverage-mapping"
-CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
-  -DCMAKE_SHARED_LINKER_FLAGS="$flags" -DCMAKE_MODULE_LINKER_FLAGS="$flags" >/dev/null
+# clang, Debug, -fprofile-instr-generate -fcoverage-mapping (CMakePresets.json).
+cmake --preset coverage -B "$BUILD_DIR" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" >/dev/null
 rm -rf "$BUILD_DIR/profiles"
 mkdir -p "$BUILD_DIR/profiles"
