@@ -4,7 +4,7 @@
 
 #include "config/IniFile.h"
 #include "config/StringUtils.h"
-#include "environment/Clock.h"
+#include "environment/CelestialFrame.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/Log.h"
 #include "plugin/PluginState.h"
