@@ -194,7 +194,10 @@ struct Altitudes {
 // Results are stored per altitude rather than summed: a running sum would
 // chain every evaluation to the one before by the adder's latency, which
 // is about as long as a table lookup itself.
-template <typename Number> struct Results { Number value[Altitudes::kCount]; };
+template <typename Number>
+struct Results {
+    Number value[Altitudes::kCount];
+};
 
 void BM_AtmosphereLookups(benchmark::State& state) {
     DefaultEnvironmentHost env;
@@ -269,7 +272,8 @@ double DensityRatioRootFormula(double h) {
     return std::sqrt(DensityFormula(h) / kSeaLevelDensity);
 }
 
-template <float (AtmosphereTables::*Quantity)(float) const> void BM_QuantityLookup(benchmark::State& state) {
+template <float (AtmosphereTables::*Quantity)(float) const>
+void BM_QuantityLookup(benchmark::State& state) {
     DefaultEnvironmentHost env;
     if (!Ready(state, env)) return;
     static const Altitudes altitudes;
@@ -284,7 +288,8 @@ template <float (AtmosphereTables::*Quantity)(float) const> void BM_QuantityLook
     state.SetItemsProcessed(state.iterations() * Altitudes::kCount);
 }
 
-template <double (*Formula)(double)> void BM_QuantityFormula(benchmark::State& state) {
+template <double (*Formula)(double)>
+void BM_QuantityFormula(benchmark::State& state) {
     static const Altitudes altitudes;
     static Results<double> out;
     for (auto _ : state) {

@@ -5,7 +5,7 @@
 namespace envsys {
 
 struct LightState {
-    float sunHeight;         // sine of the sun's elevation where the state applies in full
+    float sunHeight; // sine of the sun's elevation where the state applies in full
     float sunBrightness;
     float sunLightLevel;
     float sunColor[3];

@@ -307,7 +307,7 @@ int RunCommandLine(int argc, char** argv) {
     weather->add_option("--columns", columns, "Frames per row (default 5)");
 
     CLI::App* serve = app.add_subcommand("serve", "Serve the live preview page: the picture follows the page's "
-                                                   "controls and the Environment File as it is saved");
+                                                  "controls and the Environment File as it is saved");
     ServeOptions serveOptions;
     serve->add_option("--port", serveOptions.port, "Port to listen on")
         ->capture_default_str()

@@ -54,8 +54,7 @@ bool HostSession::Open(const SessionOptions& options, std::string* error) {
     particles.Seed(options.seed);
     camera.SetViewport(options.width, options.height);
     gfx.SetThreads(options.threads);
-    const std::string path =
-        options.modulePath.empty() ? ModulePath(ExecutableFolder()) : options.modulePath;
+    const std::string path = options.modulePath.empty() ? ModulePath(ExecutableFolder()) : options.modulePath;
     module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module_ == nullptr) {
         if (error != nullptr) *error = "cannot load " + path + ": " + dlerror();

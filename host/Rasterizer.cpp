@@ -201,7 +201,8 @@ inline Px Clamp01(Px x) { return {_mm_min_ps(_mm_max_ps(x.m, _mm_setzero_ps()), 
 inline Px Splat(float x) { return {{x, x, x, x}}; }
 inline Px Load3(const float* p) { return {{p[0], p[1], p[2], 0.0f}}; }
 inline void Store3(Px x, float* p) { p[0] = x.v[0], p[1] = x.v[1], p[2] = x.v[2]; }
-template <class F> inline Px Lanes(Px a, Px b, F f) {
+template <class F>
+inline Px Lanes(Px a, Px b, F f) {
     return {{f(a.v[0], b.v[0]), f(a.v[1], b.v[1]), f(a.v[2], b.v[2]), 0.0f}};
 }
 inline Px operator+(Px a, Px b) {

@@ -21,8 +21,10 @@ int32_t g_heapBlockCount = 0;
 bool FreeIfHeapBlock(void* block) {
     for (HeapBlockHeader* h = g_heapBlocks; h != nullptr; h = h->next) {
         if (static_cast<void*>(h + 1) != block) continue;
-        if (h->previous != nullptr) h->previous->next = h->next;
-        else g_heapBlocks = h->next;
+        if (h->previous != nullptr)
+            h->previous->next = h->next;
+        else
+            g_heapBlocks = h->next;
         if (h->next != nullptr) h->next->previous = h->previous;
         --g_heapBlockCount;
         std::free(h);

@@ -139,7 +139,8 @@ struct Graphics final : GraphicsService {
     View view;
     int meshDraws = 0, quads = 0, materials = 0, textures = 0, liveTextures = 0;
     float fog[2] = {0, 0};
-    template <typename T, typename Base> static T* Keep(std::map<Base*, std::unique_ptr<T>>& all, T* object) {
+    template <typename T, typename Base>
+    static T* Keep(std::map<Base*, std::unique_ptr<T>>& all, T* object) {
         return (all[object] = std::unique_ptr<T>(object)).get();
     }
     HostMesh* CreateMesh(int32_t v, int32_t i, int32_t) override { return Keep(meshes, new Mesh(v, i, meshDraws)); }

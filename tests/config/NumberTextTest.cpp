@@ -23,7 +23,8 @@ namespace envsys {
 namespace {
 
 #if defined(_WIN32)
-template <typename Function> Function Msvcrt(const char* name) {
+template <typename Function>
+Function Msvcrt(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), name)));
 }
 const auto RuntimeAtol = Msvcrt<long(__cdecl*)(const char*)>("atol");

@@ -76,7 +76,8 @@ Mesh Fan(float degrees, float ox, float oy) {
 
 // Draws the mesh, each triangle in a random winding, and returns the
 // counts; inside(x, y) says which pixel centres the mesh must cover.
-template <class Inside> void ExpectCoveredOnce(const Mesh& m, Lcg& random, Inside inside) {
+template <class Inside>
+void ExpectCoveredOnce(const Mesh& m, Lcg& random, Inside inside) {
     FrameBuffer frame;
     frame.Resize(64, 64);
     const float black[3] = {0, 0, 0};

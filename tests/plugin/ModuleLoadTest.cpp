@@ -51,7 +51,8 @@ public:
 
     bool Loaded() const { return handle_ != nullptr; }
     const std::string& Error() const { return error_; }
-    template <typename Function> Function Symbol(const char* name) const {
+    template <typename Function>
+    Function Symbol(const char* name) const {
 #if defined(_WIN32)
         return reinterpret_cast<Function>(
             reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle_), name)));
