@@ -34,7 +34,7 @@ public:
     // Pixels per unit of tangent: the screen half width over tan(fov / 2).
     float FocalLength() const;
     // A point relative to the eye in camera space: x right, y up, z ahead.
-    Vec3 ToCamera(Vec3 relative) const;
+    Vec3 ToCamera(Vec3 v) const;
     // Screen position of a point in camera space (z > 0).
     void ToScreen(Vec3 camera, float* sx, float* sy) const;
     // The direction through a pixel position, not normalised (forward part 1).

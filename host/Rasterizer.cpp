@@ -435,6 +435,8 @@ void FrameBuffer::ToImageRows(PngImage* image, int rowBegin, int rowEnd) const {
 #endif
     for (; i < n; ++i) {
         for (int c = 0; c < 3; ++c)
+            // Not negative, so a half added and cut off rounds to the nearest.
+            // NOLINTNEXTLINE(bugprone-incorrect-roundings)
             image->rgba[i * 4 + c] = static_cast<uint8_t>(Clamp01(color_[i * 3 + c]) * 255.0f + 0.5f);
         image->rgba[i * 4 + 3] = 255;
     }

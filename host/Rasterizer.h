@@ -93,7 +93,7 @@ public:
 
     // Culls a triangle, clips it to the guard band and snaps it; writes up
     // to kMaxPieces setups and returns how many (0: nothing to fill).
-    int SetUp(const RasterState& state, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+    int SetUp(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1, const RasterVertex& v2,
               TriangleSetup* out) const;
     // Fills the triangle's pixels in rows [rowBegin, rowEnd); returns the
     // number of pixels written.

@@ -43,8 +43,8 @@ public:
     void PrepareFrame() override;
     void DrawSky() override;
     void DrawLensFlare() override;
-    void SetTime(const TimeOfDay* time) override;
-    void SetDate(const CalendarDate* date) override;
+    void SetTime(const TimeOfDay* value) override;
+    void SetDate(const CalendarDate* value) override;
     TimeOfDay* GetTime(TimeOfDay* out) override;
     CalendarDate* GetDate(CalendarDate* out) override;
     int32_t AddTime(int32_t seconds) override;

@@ -3,12 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sstream>
 
 #include "tools/StarCatalog.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     CLI::App app{"starconv: converts a CSV star catalogue (right ascension and declination in degrees, visual "
                  "magnitude, spectral class letter; one star a line, an optional header line) into the binary "
                  "star data file of EnvironmentSystem."};
@@ -54,4 +57,18 @@ int main(int argc, char** argv) {
     }
     if (!quiet) std::printf("starconv: %zu stars written to %s\n", stars.size(), output.c_str());
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // What the tool throws (an allocation that fails) ends it with a word.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "starconv: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "starconv: unexpected failure\n");
+    }
+    return 2;
 }

@@ -36,7 +36,7 @@ TEST(BadInput, EveryLineEndingSplitsLinesAlike) {
 
 TEST(BadInput, EmptyAndLineBreakOnlyFilesGiveAnEmptyDocument) {
     ConfigHost h;
-    const std::string files[] = {"", "\n", "\r\n[S]\na=1\n", std::string("\0[S]\na=1\n", 10)};
+    const std::string files[] = {"", "\n", "\r\n[S]\na=1\n", std::string("\0[S]\na=1\n", 9)};
     for (const std::string& bytes : files) {
         h.host.files.Add("bad.ini", bytes);
         IniFile file("bad.ini", 0, 0);

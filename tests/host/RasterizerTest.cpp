@@ -137,7 +137,8 @@ TEST(Watertight, TiledPlaneCutByTheNearPlaneHasNoGapOrOverlap) {
     envsys::HostMesh* mesh = gfx.CreateMesh(4 * n * n, 6 * n * n, 4);
     envsys::MeshRecord* rec = mesh->GetMeshData(nullptr);
     for (int t = 0; t < n * n; ++t) {
-        const float x0 = static_cast<float>(t % n - n / 2), y0 = static_cast<float>(t / n - n / 2);
+        const int column = t % n - n / 2, row = t / n - n / 2;
+        const float x0 = static_cast<float>(column), y0 = static_cast<float>(row);
         for (int k = 0; k < 4; ++k)
             rec->vertices[4 * t + k] = {16 * (x0 + (k & 1)), 16 * (y0 + (k >> 1)), 0, kStep, 0, 0, 1, 0, 0};
         const int tri[6] = {0, 1, 2, 1, 3, 2};

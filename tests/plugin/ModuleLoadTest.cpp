@@ -28,7 +28,7 @@ using testing::TestHost;
 // The module loaded with the platform's own loader.
 class LoadedModule {
 public:
-    explicit LoadedModule(std::string path) {
+    explicit LoadedModule(std::string path) { // NOLINT(performance-unnecessary-value-param): Windows edits it
 #if defined(_WIN32)
         std::replace(path.begin(), path.end(), '/', '\\');
         handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));

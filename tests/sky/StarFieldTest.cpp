@@ -72,7 +72,7 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     EXPECT_EQ(Load(StarFile(3, "OBA")), 3);
     // A header that cannot be read, a file that will not open or does not
     // exist: the previous stars stay.
-    EXPECT_EQ(Load("\x02\x00"), 3);
+    EXPECT_EQ(Load(std::string("\x02\x00", 2)), 3);
     host.files.readsReturnZero = true;
     EXPECT_EQ(Load(StarFile(1, "O")), 3);
     host.files.readsReturnZero = false;

@@ -31,7 +31,7 @@ std::string Format(const char* pattern, int a) {
 
 bool FormatName(const std::string& pattern, const std::vector<int>& args, std::string* name) {
     char buf[envsys::kNameBufferSize];
-    const int a = args.size() > 0 ? args[0] : 0;
+    const int a = !args.empty() ? args[0] : 0;
     const int b = args.size() > 1 ? args[1] : 0;
     const bool ok =
         envsys::FormatIntegerPattern(buf, sizeof buf, pattern.c_str(), static_cast<int32_t>(args.size()), a, b);

@@ -49,7 +49,7 @@ std::string UpdateReferenceTables(const std::string& document, std::vector<std::
 // by any name, numbered sections and keys such as LensFlare003.Size,
 // LensFlare3.Size, BaseWindSection.WindChange[02].SpeedRate,
 // MyMaterial.TextureStage[01].MipMap), or a section name for its whole group.
-std::vector<const ReferenceEntry*> FindReferenceEntries(const std::string& name);
+std::vector<const ReferenceEntry*> FindReferenceEntries(const std::string& query);
 
 // The terminal text of --explain: the entries' descriptions, or "unknown
 // key" with the closest name. Gives false for an unknown name.

@@ -34,10 +34,8 @@ std::string FileKey(const std::string& name) {
 int LineOf(const std::string& bytes, size_t pos) {
     int line = 1;
     for (size_t i = 0; i < pos && i < bytes.size(); ++i) {
-        if (bytes[i] == '\n')
-            ++line;
-        else if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))
-            ++line;
+        // A line ends at LF, or at a CR that no LF follows.
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) ++line;
     }
     return line;
 }
@@ -363,10 +361,7 @@ void SourceScanner::Parse(int fi, const std::string& bytes, size_t count, std::v
                 handleLoopLine(raw, line);
         }
         if (i < count) {
-            if (bytes[i] == '\n')
-                ++line;
-            else if (bytes[i] == '\r' && !(i + 1 < count && bytes[i + 1] == '\n'))
-                ++line;
+            if (bytes[i] == '\n' || (bytes[i] == '\r' && !(i + 1 < count && bytes[i + 1] == '\n'))) ++line;
         }
         start = i + 1;
     }

@@ -3,14 +3,17 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
-#include "tools/envcheck/EnvChecker.h"
-#include "tools/envcheck/KeyReference.h"
 #include "testing/AccountingMemory.h"
 #include "testing/DiskFiles.h"
+#include "tools/envcheck/EnvChecker.h"
+#include "tools/envcheck/KeyReference.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     CLI::App app{"Checks an Environment File the way the EnvironmentSystem reads it. Exit status: 0 clean, "
                  "1 warnings, 2 errors."};
     std::string file;
@@ -55,4 +58,18 @@ int main(int argc, char** argv) {
     if (includes) std::fputs(checker.IncludeTree().c_str(), stdout);
     if (dump) std::fputs(checker.Dump().c_str(), stdout);
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // What the tool throws (an allocation that fails) ends it with a word.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "envcheck: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "envcheck: unexpected failure\n");
+    }
+    return 2;
 }
