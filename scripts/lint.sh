@@ -22,8 +22,14 @@ clang-format --dry-run --Werror "${files[@]}"
 
 build=${1:-${BUILD_DIR:-build}}
 [ -f "$build/compile_commands.json" ] || { echo "lint: no $build/compile_commands.json; build first" >&2; exit 2; }
-# The example is built against an installed SDK, not in this build.
-mapfile -t sources < <(git ls-files '*.cpp' | grep -v '^examples/')
+# The sources this build compiles (the example is built against an installed
+# SDK, a fuzz entry only by the fuzz build).
+mapfile -t sources < <(git ls-files '*.cpp' | python3 -c '
+import json, os, sys
+built = {os.path.realpath(e["file"]) for e in json.load(open(sys.argv[1]))}
+for name in sys.stdin.read().split():
+    if os.path.realpath(name) in built:
+        print(name)' "$build/compile_commands.json")
 echo "== clang-tidy: ${#sources[@]} sources"
 out=$(mktemp)
 printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$build" --quiet >"$out" 2>/dev/null || true
