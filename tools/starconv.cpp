@@ -3,10 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <fstream>
 #include <sstream>
 
+#include "tools/GuardedMain.h"
 #include "tools/StarCatalog.h"
 
 namespace {
@@ -62,13 +62,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // What the tool throws (an allocation that fails) ends it with a word.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "starconv: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "starconv: unexpected failure\n");
-    }
-    return 2;
+    return envtools::GuardedMain("starconv", [&] { return Run(argc, argv); });
 }

@@ -3,11 +3,11 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <exception>
 #include <string>
 
 #include "testing/AccountingMemory.h"
 #include "testing/DiskFiles.h"
+#include "tools/GuardedMain.h"
 #include "tools/envcheck/EnvChecker.h"
 #include "tools/envcheck/KeyReference.h"
 
@@ -63,13 +63,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // What the tool throws (an allocation that fails) ends it with a word.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "envcheck: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "envcheck: unexpected failure\n");
-    }
-    return 2;
+    return envtools::GuardedMain("envcheck", [&] { return Run(argc, argv); });
 }
