@@ -27,8 +27,10 @@ FOLDERS = ["plugin", "config", "environment", "sky", "clouds"]
 # matches on a line, so a line with several operators gives several sites.
 OPERATORS = [
     (r"(?<![<>=!])==(?!=)", "!="), (r"!=", "=="),
-    (r"(?<![<>=!-])<=", "<"), (r"(?<![<>=!-])>=", ">"),
-    (r"(?<![<>=!-])<(?![<=])", "<="), (r"(?<![<>=!-])>(?![>=])", ">="),
+    # Comparisons stand between blanks in this code's layout; angle
+    # brackets of templates and casts do not, so they are left alone.
+    (r"(?<=\s)<=(?=\s)", "<"), (r"(?<=\s)>=(?=\s)", ">"),
+    (r"(?<=\s)<(?=\s)", "<="), (r"(?<=\s)>(?=\s)", ">="),
     (r"&&", "||"), (r"\|\|", "&&"),
     (r"(?<=\s)\+(?=\s)", "-"), (r"(?<=\s)-(?=\s)", "+"),
     (r"(?<=\s)\*(?=\s)", "/"), (r"(?<=\s)/(?=\s)", "*"),
