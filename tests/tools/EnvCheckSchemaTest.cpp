@@ -70,31 +70,31 @@ std::string Number(float v) {
 }
 
 // How the schema's default or type disagrees with what the loader did, or "".
-std::string Drift(const KeySpec& spec, const IniKey& read, bool missing) {
-    const uint32_t want = spec.type == KeyType::Float ? envsys::kValueFloat
-                          : spec.type == KeyType::Int ? envsys::kValueInteger
-                                                      : envsys::kValueText;
+std::string Drift(const KeySpec& keySpec, const IniKey& read, bool missing) {
+    const uint32_t want = keySpec.type == KeyType::Float ? envsys::kValueFloat
+                          : keySpec.type == KeyType::Int ? envsys::kValueInteger
+                                                         : envsys::kValueText;
     // A boolean written as a number is read as one.
-    if (read.valueKind != want && !(spec.type == KeyType::Bool && read.valueKind == envsys::kValueInteger))
+    if (read.valueKind != want && !(keySpec.type == KeyType::Bool && read.valueKind == envsys::kValueInteger))
         return "read with the getter of value kind " + std::to_string(read.valueKind);
     if (!missing) return "";
     const std::string text = read.value != nullptr ? read.value : "";
-    switch (spec.type) {
+    switch (keySpec.type) {
     case KeyType::Float:
-        if (envsys::TextToFloat(spec.defaultText.c_str()) == read.floatValue) return "";
+        if (envsys::TextToFloat(keySpec.defaultText.c_str()) == read.floatValue) return "";
         return "default " + Number(read.floatValue);
     case KeyType::Int:
-        if (envsys::TextToInteger(spec.defaultText.c_str()) == read.integerValue) return "";
+        if (envsys::TextToInteger(keySpec.defaultText.c_str()) == read.integerValue) return "";
         return "default " + std::to_string(read.integerValue);
     case KeyType::Bool:
     case KeyType::Enum:
         // A word the reader does not know reads as the list's first.
-        if (text == spec.defaultText || (spec.type == KeyType::Enum && text.empty())) return "";
+        if (text == keySpec.defaultText || (keySpec.type == KeyType::Enum && text.empty())) return "";
         return "default " + text;
     default:
         // Colours and vectors read "" and keep or zero their values; texts
         // default to the text given, and a pattern without one forms none.
-        if (text.empty() || spec.defaultText == "\"" + text + "\"") return "";
+        if (text.empty() || keySpec.defaultText == "\"" + text + "\"") return "";
         return "default \"" + text + "\"";
     }
 }
@@ -136,16 +136,16 @@ TEST(EnvCheckSchema, SaysWhatTheLoadersReadWithTheirDefaults) {
                 if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
                 seen.push_back(name);
                 if (doc == &empty) order.push_back(name);
-                const KeySpec* spec = nullptr;
+                const KeySpec* keySpec = nullptr;
                 for (const auto& entry : SchemaKeys())
-                    if (SameName(entry.first, name)) spec = entry.second;
-                if (spec == nullptr) {
+                    if (SameName(entry.first, name)) keySpec = entry.second;
+                if (keySpec == nullptr) {
                     drift.push_back(name + ": read by the loaders, not in the schema");
                     continue;
                 }
                 const bool missing = std::find(written.begin(), written.end(), key) == written.end();
-                const std::string why = Drift(*spec, *key, missing);
-                if (!why.empty()) drift.push_back(name + ": " + why + ", the schema says " + spec->defaultText);
+                const std::string why = Drift(*keySpec, *key, missing);
+                if (!why.empty()) drift.push_back(name + ": " + why + ", the schema says " + keySpec->defaultText);
             }
         }
     }

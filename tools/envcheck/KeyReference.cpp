@@ -411,7 +411,7 @@ const Group* FindGroup(const std::string& name) {
 
 const ReferenceEntry* EntryOf(const std::string& group, const std::string& key) {
     for (const ReferenceEntry& e : ReferenceEntries())
-        if (e.group == group && SameName(e.spec->name, key)) return &e;
+        if (e.group == group && SameName(e.keySpec->name, key)) return &e;
     return nullptr;
 }
 
@@ -475,7 +475,7 @@ const std::vector<ReferenceEntry>& ReferenceEntries() {
                 e.def = k->defaultText;
                 e.range = RangeText(*k, note);
                 e.text = note != nullptr ? note->text : "";
-                e.spec = k;
+                e.keySpec = k;
                 out.push_back(e);
             }
         }
@@ -487,7 +487,7 @@ const std::vector<ReferenceEntry>& ReferenceEntries() {
 std::vector<std::string> MissingDescriptions() {
     std::vector<std::string> out;
     for (const ReferenceEntry& e : ReferenceEntries())
-        if (e.text.empty()) out.push_back(e.group + "." + e.spec->name + ": no description");
+        if (e.text.empty()) out.push_back(e.group + "." + e.keySpec->name + ": no description");
     for (const KeyNote& n : kNotes)
         if (EntryOf(n.group, n.key) == nullptr)
             out.push_back(std::string(n.group) + "." + n.key + ": not in the schema");
@@ -593,7 +593,7 @@ bool ExplainKey(const std::string& name, std::string* text) {
         const std::string group = section.empty() ? "" : GroupOfSection(section);
         for (const ReferenceEntry& e : ReferenceEntries()) {
             if (section.empty()) {
-                candidates.push_back(e.spec->name);
+                candidates.push_back(e.keySpec->name);
             } else if (e.group == group || (group == "BaseWindSection" && e.group == "WindChange") ||
                        (group == "Material" && e.group == "TextureStage")) {
                 std::string key = e.name;

@@ -13,15 +13,15 @@ namespace envcheck {
 
 // One key of the reference: a key of a section group of the schema.
 struct ReferenceEntry {
-    std::string group;   // "Sky", "LightState", "LensFlare", "WindChange", "Material", "TextureStage" ...
-    std::string name;    // as written in a file: "SkyPanelCount", "WindChange[NN].ChangeTime"
-    std::string where;   // the sections it is written in: "[Sky]", "[Day], [Twilight1], ..."
-    std::string anchor;  // the id of its row in the reference: "sky-skypanelcount"
-    std::string type;    // for a person: "whole number", "colour r, g, b" ...
-    std::string def;     // the schema's default
-    std::string range;   // valid values
-    std::string text;    // what it does and what goes wrong outside the range (Markdown)
-    const KeySpec* spec; // the schema entry
+    std::string group;      // "Sky", "LightState", "LensFlare", "WindChange", "Material", "TextureStage" ...
+    std::string name;       // as written in a file: "SkyPanelCount", "WindChange[NN].ChangeTime"
+    std::string where;      // the sections it is written in: "[Sky]", "[Day], [Twilight1], ..."
+    std::string anchor;     // the id of its row in the reference: "sky-skypanelcount"
+    std::string type;       // for a person: "whole number", "colour r, g, b" ...
+    std::string def;        // the schema's default
+    std::string range;      // valid values
+    std::string text;       // what it does and what goes wrong outside the range (Markdown)
+    const KeySpec* keySpec; // the schema entry
 };
 
 // Every key of the schema with its description, one entry per group and
