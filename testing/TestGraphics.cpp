@@ -1,6 +1,7 @@
 #include "testing/TestGraphics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "config/Material.h"
@@ -28,17 +29,20 @@ MeshRecord* TestMesh::GetMeshData(MeshRecord** out) {
 
 void TestMesh::Commit() {
     log_.Add("Mesh.Commit");
+    if (graphics != nullptr) graphics->CheckFinite("Mesh.Commit", &vertices.data()->x, 9 * vertices.size());
     ++commits;
 }
 
 void TestMesh::DrawRelative(const float* offset3) {
     log_.Add("Mesh.DrawRelative", {offset3[0], offset3[1], offset3[2]});
+    if (graphics != nullptr) graphics->CheckFinite("Mesh.DrawRelative", offset3, 3);
     drawsRelative.push_back({offset3[0], offset3[1], offset3[2]});
     drawMaterials.push_back(record.material);
 }
 
 void TestMesh::DrawAt(const float* origin3) {
     log_.Add("Mesh.DrawAt", {origin3[0], origin3[1], origin3[2]});
+    if (graphics != nullptr) graphics->CheckFinite("Mesh.DrawAt", origin3, 3);
     drawsAt.push_back({origin3[0], origin3[1], origin3[2]});
     drawMaterials.push_back(record.material);
 }
@@ -50,6 +54,10 @@ LightRecord* TestLight::GetLightData(LightRecord** out) {
 
 void TestLight::Commit() {
     log_.Add("Light.Commit");
+    if (graphics != nullptr) {
+        graphics->CheckFinite("Light.Commit", record.diffuse, 3);
+        graphics->CheckFinite("Light.Commit", record.direction, 3);
+    }
     ++commits;
 }
 
@@ -129,6 +137,7 @@ HostMesh* TestGraphics::CreateMesh(int32_t vertexCount, int32_t indexCount, int3
     if (createMeshFails) return nullptr;
     meshes.push_back(std::make_unique<TestMesh>(log_, vertexCount, indexCount, format));
     meshes.back()->dataIsNull = meshDataIsNull;
+    meshes.back()->graphics = this;
     return meshes.back().get();
 }
 
@@ -142,6 +151,7 @@ void TestGraphics::ReleaseMesh(HostMesh** mesh) {
 HostLight* TestGraphics::CreateLight(int32_t kind) {
     log_.Add("GFX.CreateLight", {static_cast<double>(kind)});
     lights.push_back(std::make_unique<TestLight>(log_));
+    lights.back()->graphics = this;
     return lights.back().get();
 }
 
@@ -206,6 +216,7 @@ void TestGraphics::BeginQuads(int32_t flags) { log_.Add("GFX.BeginQuads", {stati
 
 void TestGraphics::DrawQuads(int32_t quadCount, const Vertex* vertices) {
     log_.Add("GFX.DrawQuads", {static_cast<double>(quadCount)});
+    if (quadCount > 0) CheckFinite("GFX.DrawQuads", &vertices->x, 9 * static_cast<size_t>(quadCount) * 4);
     for (int32_t q = 0; q < quadCount; ++q) {
         DrawnQuad quad{quadMaterial_, quadMode_, {}};
         std::copy(vertices + 4 * q, vertices + 4 * q + 4, quad.vertices.begin());
@@ -217,11 +228,13 @@ void TestGraphics::LoadingFinished(int32_t flag) { log_.Add("GFX.LoadingFinished
 
 void TestGraphics::SetAmbientColor(const float* rgb) {
     log_.Add("GFX.SetAmbientColor", {rgb[0], rgb[1], rgb[2]});
+    CheckFinite("GFX.SetAmbientColor", rgb, 3);
     std::copy(rgb, rgb + 3, ambient);
 }
 
 void TestGraphics::SetSkyColor(const float* rgb) {
     log_.Add("GFX.SetSkyColor", {rgb[0], rgb[1], rgb[2]});
+    CheckFinite("GFX.SetSkyColor", rgb, 3);
     std::copy(rgb, rgb + 3, sky);
 }
 
@@ -231,11 +244,14 @@ void TestGraphics::LoadingFinishedLate(int32_t flag) {
 
 void TestGraphics::SetFogColor(const float* rgb) {
     log_.Add("GFX.SetFogColor", {rgb[0], rgb[1], rgb[2]});
+    CheckFinite("GFX.SetFogColor", rgb, 3);
     std::copy(rgb, rgb + 3, fog);
 }
 
 void TestGraphics::SetFogRange(float start, float end) {
     log_.Add("GFX.SetFogRange", {start, end});
+    const float range[2] = {start, end};
+    CheckFinite("GFX.SetFogRange", range, 2);
     fogRange[0] = start;
     fogRange[1] = end;
 }
@@ -247,7 +263,17 @@ void TestGraphics::SetSunLightEnabled(int32_t on) {
 
 void TestGraphics::SetSunLightLevel(float level) {
     log_.Add("GFX.SetSunLightLevel", {level});
+    CheckFinite("GFX.SetSunLightLevel", &level, 1);
     sunLightLevel = level;
+}
+
+void TestGraphics::CheckFinite(const char* call, const float* values, size_t count) {
+    if (!checkFinite || values == nullptr) return;
+    for (size_t i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) {
+            if (nonFinite++ == 0) firstNonFinite = call;
+            return;
+        }
 }
 
 int TestGraphics::LiveMeshes() const {

@@ -18,6 +18,8 @@
 namespace envsys {
 namespace testing {
 
+class TestGraphics;
+
 class TestMesh final : public HostMesh {
 public:
     TestMesh(CallLog& log, int32_t vertexCount, int32_t indexCount, int32_t format);
@@ -35,7 +37,8 @@ public:
     std::vector<std::array<float, 3>> drawsAt;
     std::vector<MaterialRecord*> drawMaterials; // material at each draw
     bool released = false;
-    bool dataIsNull = false; // GetMeshData answers null
+    bool dataIsNull = false;          // GetMeshData answers null
+    TestGraphics* graphics = nullptr; // checks what is committed and drawn
 
 private:
     CallLog& log_;
@@ -49,6 +52,7 @@ public:
     LightRecord record{};
     int commits = 0;
     bool released = false;
+    TestGraphics* graphics = nullptr;
 
 private:
     CallLog& log_;
@@ -135,6 +139,15 @@ public:
     std::vector<MaterialRecord> preparedMaterials; // copies of PrepareMaterial records
     int LiveMeshes() const;
     int LiveLights() const;
+
+    // Nothing NaN or infinite may reach graphics: every float handed over
+    // (colours, ranges, levels, quad vertices, committed mesh vertices and
+    // light records, draw offsets) is checked, without allocating; the count
+    // of bad calls and the first one's name are kept for the host to report.
+    void CheckFinite(const char* call, const float* values, size_t count);
+    bool checkFinite = true;
+    int nonFinite = 0;
+    const char* firstNonFinite = nullptr;
 
     // The values handed over most recently.
     float ambient[3] = {0, 0, 0};

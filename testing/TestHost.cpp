@@ -177,6 +177,7 @@ void TestHost::Exit() {
     if (!initialised_) return;
     exit_();
     initialised_ = false;
+    ReportViolations();
 }
 
 EnvironmentSystemInterface* TestHost::env() const {
@@ -184,12 +185,29 @@ EnvironmentSystemInterface* TestHost::env() const {
     return it != shell.registered.end() ? it->second : nullptr;
 }
 
+void (*TestHost::onViolation)(const std::string& what) = nullptr;
+
 void TestHost::Frame(float dt) {
+    const int before = mem.allocations + mem.frees;
     EnvironmentSystemInterface* system = env();
     system->Update(dt);
     system->PrepareFrame();
     system->DrawSky();
     system->DrawLensFlare();
+    if (framesAllocateNothing) frameAllocations += mem.allocations + mem.frees - before;
+    if (gfx.nonFinite != reportedNonFinite_ || frameAllocations != reportedFrameAllocations_) ReportViolations();
+}
+
+void TestHost::ReportViolations() {
+    if (onViolation != nullptr && gfx.nonFinite != reportedNonFinite_)
+        onViolation(std::to_string(gfx.nonFinite - reportedNonFinite_) +
+                    " graphics calls were handed a NaN or infinite value, the first in " +
+                    (gfx.firstNonFinite != nullptr ? gfx.firstNonFinite : "?"));
+    if (onViolation != nullptr && frameAllocations != reportedFrameAllocations_)
+        onViolation(std::to_string(frameAllocations - reportedFrameAllocations_) +
+                    " allocations or frees were made inside frames");
+    reportedNonFinite_ = gfx.nonFinite;
+    reportedFrameAllocations_ = frameAllocations;
 }
 
 int32_t TestHost::LoadText(const std::string& text, const std::string& name) {

@@ -144,8 +144,19 @@ public:
     void Exit();
     EnvironmentSystemInterface* env() const;
 
-    // One frame in the host's order.
+    // One frame in the host's order. The plug-in's frames allocate and free
+    // nothing once an environment is loaded: with framesAllocateNothing set
+    // each frame that does is a violation, and so is anything non-finite
+    // the graphics service was handed since the last frame.
     void Frame(float dt);
+    bool framesAllocateNothing = true;
+    int frameAllocations = 0; // allocations and frees made inside frames
+    // Called once per frame (and at Exit) that broke a rule, with what it
+    // broke; the tests install one that fails the running test. Without one
+    // the counts above and gfx.nonFinite are all there is.
+    static void (*onViolation)(const std::string& what);
+    // Reports what was recorded since the last report.
+    void ReportViolations();
     // A file served from memory and loaded as the Environment File.
     int32_t LoadText(const std::string& text, const std::string& name = "test.ini");
 
@@ -168,6 +179,8 @@ public:
     TestShell shell;
 
 private:
+    int reportedNonFinite_ = 0;
+    int reportedFrameAllocations_ = 0;
     InitDllFunction init_ = nullptr;
     ExitDllFunction exit_ = nullptr;
     bool initialised_ = false;
