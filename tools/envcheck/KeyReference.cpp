@@ -171,8 +171,8 @@ const KeyNote kNotes[] = {
     // Stars
     {"Stars", "StarMaterial", "", "Material of the stars."},
     {"Stars", "UpdateRate", "above 0, seconds",
-     "Seconds in which every star's size and place are refreshed once (a few stars at a time). 0 or less divides "
-     "by zero (error)."},
+     "Seconds in which every star's size and place are refreshed once (a few stars at a time). 0 or less is "
+     "replaced by 60 (warning)."},
     {"Stars", "SizeFactor", "above 0",
      "Screen size of a star: ((0.6 - SunLightLevel) x 10 - magnitude) x SizeFactor, so bright stars are larger "
      "and all stars shrink as the light rises."},
@@ -180,7 +180,8 @@ const KeyNote kNotes[] = {
      "Twinkling: every frame up to this share of a star's size is taken away at random."},
     {"Stars", "MinSize", "0 or more", "Stars not larger than this are not drawn."},
     {"Stars", "MinHeight", "above 0 (0.1 is about 6 degrees)",
-     "Sine of the elevation below which stars shrink toward the horizon. 0: no shrinking (warning)."},
+     "Sine of the elevation below which stars shrink toward the horizon. 0: no shrinking; stars below the horizon get "
+     "size 0."},
     {"Stars", "TextureCoordinate", "0..1", "How much of the star material's texture a star shows (0 to this)."},
     {"Stars", "OClassColor", "",
      "Colour and opacity of class O stars, the hottest and bluest. Stars of an unknown class get it too."},

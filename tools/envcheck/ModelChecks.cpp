@@ -40,15 +40,13 @@ void EnvChecker::CheckModel() {
         FloatOf("EnvironmentSystem", "UpdateRate", 60.0f) <= 0.0f)
         addFor("EnvironmentSystem", "UpdateRate", Severity::Warning,
                "EnvironmentSystem.UpdateRate is not above 0: the lighting is recomputed on every frame");
-    if (scanner_.FindSection("Stars") != nullptr) {
-        if (FloatOf("Stars", "UpdateRate", 60.0f) <= 0.0f)
-            addFor("Stars", "UpdateRate", Severity::Error,
-                   "Stars.UpdateRate is not above 0: the stars refreshed per second (star count / UpdateRate) "
-                   "divide by it");
-        if (FloatOf("Stars", "MinHeight", 0.0f) == 0.0f)
-            addFor("Stars", "MinHeight", Severity::Warning,
-                   "Stars.MinHeight is 0: the horizon fade divides by it, and stars are not shrunk near the horizon");
-    }
+    // The star field's loader replaces a rate that is not above 0 with its
+    // default, and with MinHeight 0 it gives the stars below the horizon
+    // size 0 instead of a fade (nothing divides by it): only the first
+    // needs a word.
+    if (scanner_.FindSection("Stars") != nullptr && !(FloatOf("Stars", "UpdateRate", 60.0f) > 0.0f))
+        addFor("Stars", "UpdateRate", Severity::Warning,
+               "Stars.UpdateRate is not above 0: the system uses 60 seconds instead");
     if (scanner_.FindSection("Sun") != nullptr && FloatOf("Sun", "SunAngle", 0.0f) == 1.0f)
         addFor("Sun", "SunAngle", Severity::Error,
                "Sun.SunAngle is 1: the glare scale 1 / (1 - SunAngle) divides by zero");
