@@ -18,14 +18,9 @@ constexpr float kFrameSeconds = 1.0f / 30.0f;
 // state.range(0): the thread count, 0 for the default.
 void BM_HostFrame960x540Noon(benchmark::State& state) {
     HostSession session;
-    SessionOptions options;
-    options.modulePath = ENVSYS_BINARY_DIR "/EnvironmentSystem.so";
-    options.environmentPath = ENVSYS_BINARY_DIR "/data/default/environment.ini";
-    options.width = 960;
-    options.height = 540;
-    options.threads = static_cast<int>(state.range(0));
     std::string error;
-    if (!session.Open(options, &error)) {
+    if (!session.Open(DefaultEnvironmentOptions(ENVSYS_BINARY_DIR, 960, 540, static_cast<int>(state.range(0))),
+                      &error)) {
         state.SkipWithError(error.c_str());
         return;
     }

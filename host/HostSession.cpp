@@ -156,4 +156,14 @@ FrameTimes HostSession::Frame(float dt, bool draw) {
     return t;
 }
 
+SessionOptions DefaultEnvironmentOptions(const std::string& buildFolder, int width, int height, int threads) {
+    SessionOptions options;
+    options.modulePath = buildFolder + "/EnvironmentSystem.so";
+    options.environmentPath = buildFolder + "/data/default/environment.ini";
+    options.width = width;
+    options.height = height;
+    options.threads = threads;
+    return options;
+}
+
 } // namespace envhost

@@ -88,4 +88,10 @@ private:
     bool initialised_ = false;
 };
 
+// Options for the module and the default environment a build folder holds
+// (EnvironmentSystem.so and data/default/environment.ini), drawn at width
+// x height by `threads` threads (0: one per hardware thread).
+SessionOptions DefaultEnvironmentOptions(const std::string& buildFolder, int width = 640, int height = 360,
+                                         int threads = 0);
+
 } // namespace envhost

@@ -18,11 +18,8 @@ constexpr float kDegrees = 0.017453292519943295f;
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        SessionOptions options;
-        options.modulePath = ENVSYS_BINARY_DIR "/EnvironmentSystem.so";
-        options.environmentPath = ENVSYS_BINARY_DIR "/data/default/environment.ini";
         std::string error;
-        ASSERT_TRUE(session.Open(options, &error)) << error;
+        ASSERT_TRUE(session.Open(DefaultEnvironmentOptions(ENVSYS_BINARY_DIR), &error)) << error;
     }
     static double Luminance(const double* rgb) { return (rgb[0] + rgb[1] + rgb[2]) / 3.0; }
     // Pixels in the rows [y0, y1) brighter than the pixels 3 away on every
@@ -117,9 +114,7 @@ TEST_F(EndToEnd, TheSeedDecidesTheTwinkle) {
     const PngImage first = RenderScene(session, scene);
     auto render = [&](uint32_t seed) {
         HostSession other;
-        SessionOptions options;
-        options.modulePath = ENVSYS_BINARY_DIR "/EnvironmentSystem.so";
-        options.environmentPath = ENVSYS_BINARY_DIR "/data/default/environment.ini";
+        SessionOptions options = DefaultEnvironmentOptions(ENVSYS_BINARY_DIR);
         options.seed = seed;
         std::string error;
         EXPECT_TRUE(other.Open(options, &error)) << error;

@@ -282,12 +282,8 @@ TEST_F(PreviewServerTest, ASaveReloadsChecksAndAnnouncesTheFile) {
 
 TEST(HostSessionRestartTest, EachLifeGivesBackWhatItHeldWithTheHost) {
     HostSession session;
-    SessionOptions options;
-    options.modulePath = ENVSYS_BINARY_DIR "/EnvironmentSystem.so";
-    options.environmentPath = ENVSYS_BINARY_DIR "/data/default/environment.ini";
-    options.width = 32, options.height = 18;
     std::string error;
-    ASSERT_TRUE(session.Open(options, &error)) << error;
+    ASSERT_TRUE(session.Open(DefaultEnvironmentOptions(ENVSYS_BINARY_DIR, 32, 18), &error)) << error;
     SceneSpec overcast;
     overcast.weather = 3;
     RenderScene(session, overcast);

@@ -28,14 +28,8 @@ const Scene kScenes[] = {
 
 PngImage Render(const Scene& s, int threads) {
     HostSession session;
-    SessionOptions options;
-    options.modulePath = ENVSYS_BINARY_DIR "/EnvironmentSystem.so";
-    options.environmentPath = ENVSYS_BINARY_DIR "/data/default/environment.ini";
-    options.width = 320;
-    options.height = 180;
-    options.threads = threads;
     std::string error;
-    EXPECT_TRUE(session.Open(options, &error)) << error;
+    EXPECT_TRUE(session.Open(DefaultEnvironmentOptions(ENVSYS_BINARY_DIR, 320, 180, threads), &error)) << error;
     SceneSpec scene;
     scene.hour = s.hour, scene.minute = s.minute, scene.weather = s.weather;
     scene.altitude = s.altitude, scene.intensity = s.intensity;
