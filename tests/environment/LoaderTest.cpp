@@ -17,61 +17,11 @@ using testing::TestHost;
 
 std::vector<float> V3(const float* v) { return std::vector<float>(v, v + 3); }
 
-const char* kModelFile = R"([EnvironmentSystem]
-UpdateRate=15
-InclinationAngle=0
-Latitude=90
-
-[Day]
-SunHeight=0.3
-SunBrightness=1
-SunLightLevel=0.9
-SunColor=1.5, 0.5, -2
-AmbientColor=0.4, 0.4, 0.5
-SkyColor=0.2, 0.4, 0.8
-HorizonColor=0.7, 0.8, 0.9
-FogColor=0.5, 0.5
-
-[Twilight1]
-SunHeight=0.05
-SunBrightness=0.5
-
-[Twilight2]
-SunHeight=-0.08
-
-[Night]
-SunHeight=-0.2
-SkyColor=0, 0, 0.05
-
-[Fog]
-StartClear=1000
-EndClear=40000
-StartOvercast=2000
-EndOvercast=25000
-OvercastColor=0.56, 0.58, 0.62
-StartInclement=10
-EndInclement=7000
-InclementColor=0.36, 0.38, 0.42
-StartCloud=5
-EndCloud=400
-CloudColor=0.92, 0.93, 0.95
-HazeFogColor=0.74, 0.76, 0.80
-
-[Weather]
-OvercastLight=0.55
-InclementLight=0.35
-OvercastHorizonColor=0.66, 0.68, 0.71
-InclementHorizonColor=0.46, 0.48, 0.51
-InclementEffect=Rain
-
-[Gravity]
-Acceleration=9.81
-ForceVector=0, 0, -1
-)";
-
 class Loader : public ::testing::Test {
 protected:
     void SetUp() override {
+        // model.ini holds the model's own sections with a value for every key.
+        host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/environment";
         host.Init();
         env = host.env();
     }
@@ -115,7 +65,7 @@ TEST_F(Loader, AnEmptyModelSectionGivesTheDefaults) {
 
 TEST_F(Loader, ReadsTheModelsSectionsAndEndsWithTheGraphicsCalls) {
     es.day.fogColor[0] = 0.3f;
-    host.LoadText(kModelFile);
+    env->LoadEnvironment("model.ini");
     EXPECT_EQ(es.updateInterval, 15.0f);
     EXPECT_NEAR(es.celestialFrame.latitudeRotation[5], 1.0f, 1e-6f);
     EXPECT_EQ(es.celestialFrame.inclinationRotation[4], 1.0f);
@@ -153,11 +103,11 @@ TEST_F(Loader, ReadsTheModelsSectionsAndEndsWithTheGraphicsCalls) {
 }
 
 TEST_F(Loader, ComponentsLoadInTheirOrder) {
-    host.LoadText(kModelFile);
+    env->LoadEnvironment("model.ini");
     std::vector<std::string> steps;
     for (const std::string& m : host.messages)
         if (m.compare(0, 3, "...") == 0 || m.compare(0, 7, "Loading") == 0) steps.push_back(m);
-    const std::vector<std::string> expected = {"Loading Environment File test.ini...",
+    const std::vector<std::string> expected = {"Loading Environment File model.ini...",
                                                "...loading sun...",
                                                "...loading sky...",
                                                "...loading wind...",
@@ -170,7 +120,7 @@ TEST_F(Loader, ComponentsLoadInTheirOrder) {
 }
 
 TEST_F(Loader, AReloadResetsNumbersKeepsColoursAndHoldsNoExtraMemory) {
-    host.LoadText(kModelFile);
+    env->LoadEnvironment("model.ini");
     const size_t live = host.mem.LiveBlocks();
     host.LoadText("[Fog]\nStartClear=7\n", "second.ini");
     EXPECT_EQ(es.updateInterval, 60.0f);
