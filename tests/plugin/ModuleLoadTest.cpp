@@ -66,33 +66,6 @@ private:
     std::string error_;
 };
 
-// A small environment: four light states, fog, gravity, a dome of two
-// panels, the sun with one lens flare, and three stars.
-const char* const kEnvironment = "[EnvironmentSystem]\nUpdateRate=30\nInclinationAngle=23.5\nLatitude=34\n"
-                                 "[Day]\nSunHeight=0.3\nSunBrightness=1\nSunLightLevel=0.9\nSkyColor=0.2, 0.4, 0.8\n"
-                                 "[Twilight1]\nSunHeight=0.05\nSunLightLevel=0.6\n"
-                                 "[Twilight2]\nSunHeight=-0.08\nSunLightLevel=0.2\n"
-                                 "[Night]\nSunHeight=-0.22\nSunLightLevel=0.05\n"
-                                 "[Fog]\nStartClear=1000\nEndClear=40000\n"
-                                 "[Gravity]\nAcceleration=9.80665\nForceVector=0, 0, -1\n"
-                                 "[Sky]\nSkyPanelCount=2\nHorizonCloudTexture=band%d_%d.dds\n"
-                                 "[Sun]\nDaySunSize=8\n[LensFlare001]\nSize=3\n"
-                                 "[Stars]\nStarDataFile=stars.dat\nSizeFactor=1\n";
-
-// Three stars: a count, then right ascension, declination, magnitude and
-// class, four bytes each.
-std::string StarFile() {
-    const float stars[3][3] = {{10.0f, 60.0f, 1.0f}, {200.0f, -20.0f, 2.5f}, {300.0f, 35.0f, 0.5f}};
-    const int32_t count = 3;
-    std::string bytes(4 + 16 * 3, '\0');
-    std::memcpy(&bytes[0], &count, 4);
-    for (int i = 0; i < 3; ++i) {
-        std::memcpy(&bytes[4 + 16 * i], stars[i], 12);
-        bytes[4 + 16 * i + 12] = "AGM"[i];
-    }
-    return bytes;
-}
-
 // Every answer of one life, floats kept as they came back.
 struct Life {
     std::vector<float> floats;
@@ -112,8 +85,7 @@ Life Live(InitDllFunction init, ExitDllFunction exit) {
     Life life;
     TestHost host;
     host.log.enabled = false;
-    host.files.Add("small.ini", kEnvironment);
-    host.files.Add("stars.dat", StarFile());
+    host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/environment";
     host.Init(0xBEEF, init, exit);
     EnvironmentSystemInterface* env = host.env();
     if (env == nullptr) return life;
