@@ -230,6 +230,18 @@ void TestHost::SetWeather(int32_t level, float altitude, float depth, float inte
     env()->SetWeather(&params);
 }
 
+void TestHost::ForgetReleased() {
+    auto& m = gfx.meshes;
+    m.erase(std::remove_if(m.begin(), m.end(), [](const auto& mesh) { return mesh->released; }), m.end());
+    auto& l = gfx.lights;
+    l.erase(std::remove_if(l.begin(), l.end(), [](const auto& light) { return light->released; }), l.end());
+    gfx.quads.clear();
+    gfx.texturesLoaded.clear();
+    gfx.preparedMaterials.clear();
+    particles.emitted.clear();
+    particles.emitterHandlesSeen.clear();
+}
+
 bool TestHost::Logged(const std::string& fragment) const {
     return std::any_of(messages.begin(), messages.end(),
                        [&](const std::string& m) { return m.find(fragment) != std::string::npos; });

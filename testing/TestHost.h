@@ -164,6 +164,11 @@ public:
     void SetDate(int32_t year, int32_t month, int32_t day);
     void SetWeather(int32_t level, float altitude = 1000.0f, float depth = 100.0f, float intensity = 0.0f);
 
+    // Drops the records of meshes and lights the plug-in has given back and
+    // of what was drawn, so that a host living through many loads does not
+    // pile them up.
+    void ForgetReleased();
+
     // Messages of the plug-in's log while this host lives.
     std::vector<std::string> messages;
     bool Logged(const std::string& fragment) const;

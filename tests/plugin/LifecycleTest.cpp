@@ -115,20 +115,6 @@ void ServeFixtures(TestHost& host) {
     host.log.enabled = false;
 }
 
-// Drops the test host's records of objects the plug-in has given back, so
-// that many lives do not pile them up in the test process.
-void ForgetReleased(TestHost& host) {
-    auto& meshes = host.gfx.meshes;
-    meshes.erase(std::remove_if(meshes.begin(), meshes.end(), [](const auto& m) { return m->released; }), meshes.end());
-    auto& lights = host.gfx.lights;
-    lights.erase(std::remove_if(lights.begin(), lights.end(), [](const auto& l) { return l->released; }), lights.end());
-    host.gfx.quads.clear();
-    host.gfx.texturesLoaded.clear();
-    host.gfx.preparedMaterials.clear();
-    host.particles.emitted.clear();
-    host.particles.emitterHandlesSeen.clear();
-}
-
 TEST(Life, EveryStepLeavesWhatItShouldAndLivingAgainLeavesTheSame) {
     TestHost host;
     ServeFixtures(host);
@@ -170,7 +156,7 @@ TEST(Life, EveryStepLeavesWhatItShouldAndLivingAgainLeavesTheSame) {
             for (int p = 0; p < SkyDome::kPanels; ++p)
                 EXPECT_EQ(env.skyDome.vertexDirections[p], nullptr);
         }
-        ForgetReleased(host);
+        host.ForgetReleased();
     }
     EXPECT_EQ(drifted, 0);
     EXPECT_GT(blocks[0], initBlocks);
@@ -318,21 +304,6 @@ TEST(Life, FailingOrOddFilesLoseNothing) {
     }
 }
 
-// A small star data file: a count, then right ascension, declination,
-// magnitude and class, four bytes each.
-std::string StarFile(int count) {
-    std::string bytes(4 + 16 * static_cast<size_t>(count), '\0');
-    std::memcpy(&bytes[0], &count, 4);
-    const char classes[] = "OBAFGKM";
-    for (int i = 0; i < count; ++i) {
-        const float record[3] = {static_cast<float>(i * 37 % 360), static_cast<float>(i * 53 % 180 - 90),
-                                 static_cast<float>(i % 6)};
-        std::memcpy(&bytes[4 + 16 * i], record, 12);
-        bytes[4 + 16 * i + 12] = classes[i % 7];
-    }
-    return bytes;
-}
-
 // The default Environment File through every second of a June day, the
 // weather changing and the viewer climbing through the overcast, then with
 // its full star catalogue through every weather level at midnight, dawn,
@@ -343,7 +314,8 @@ std::string StarFile(int count) {
 TEST(Life, DefaultEnvironmentThroughADayAndEveryWeather) {
     TestHost host;
     host.files.disk.root = ENVSYS_SOURCE_DIR "/data/default";
-    host.files.Add("stars.dat", StarFile(300));
+    // 300 stars of every class and magnitude 0 to 5, spread over the sky.
+    host.files.Add("stars.dat", ReadFile(kFixtures + "/day.dat"));
     host.Init();
     EnvironmentSystemInterface* env = host.env();
     env->LoadEnvironment("environment.ini");
