@@ -181,6 +181,28 @@ void BM_LoadDefaultEnvironment(benchmark::State& state) {
         benchmark::DoNotOptimize(env.host.env()->LoadEnvironment("environment.ini"));
 }
 
+// A whole load and unload of the tests' complete environment
+// (tests/data/environment/complete.ini: every component, an include and
+// six stars) under overcast, so that the band and the cloud layer are built
+// too; the default environment's load is mostly its star catalogue.
+void BM_LoadAndUnloadCompleteEnvironment(benchmark::State& state) {
+    testing::TestHost host;
+    host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/environment";
+    host.log.enabled = false;
+    host.Init();
+    host.env()->LoadEnvironment("complete.ini");
+    if (g_environmentSystem.starField.stars.count != 6) {
+        state.SkipWithError("tests/data/environment/complete.ini did not load");
+        return;
+    }
+    for (auto _ : state) {
+        host.env()->LoadEnvironment("complete.ini");
+        host.SetWeather(3, 1000.0f, 100.0f, 0.6f);
+        host.env()->Unload();
+        host.ForgetReleased();
+    }
+}
+
 // Altitudes from below sea level to above the tables' last entry.
 struct Altitudes {
     Altitudes() {
@@ -312,6 +334,8 @@ void RegisterSystemBenchmarks() {
     benchmark::RegisterBenchmark("BM_RecomputeLightingAndColors", BM_RecomputeLightingAndColors)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_LoadDefaultEnvironment", BM_LoadDefaultEnvironment)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_LoadAndUnloadCompleteEnvironment", BM_LoadAndUnloadCompleteEnvironment)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_AtmosphereLookups", BM_AtmosphereLookups)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_AtmosphereFormulas", BM_AtmosphereFormulas)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_AirDensityLookup", BM_QuantityLookup<&AtmosphereTables::AirDensity>)
