@@ -151,9 +151,10 @@ public:
     void Frame(float dt);
     bool framesAllocateNothing = true;
     int frameAllocations = 0; // allocations and frees made inside frames
-    // Called once per frame (and at Exit) that broke a rule, with what it
-    // broke; the tests install one that fails the running test. Without one
-    // the counts above and gfx.nonFinite are all there is.
+    // Called with what broke a rule: at the first frame that broke it, and
+    // at Exit with what broke it since; the tests install one that fails the running test. A host made
+    // without one does not check values (gfx.checkFinite starts off) and
+    // only counts frameAllocations.
     static void (*onViolation)(const std::string& what);
     // Reports what was recorded since the last report.
     void ReportViolations();
