@@ -125,7 +125,7 @@ TEST(Life, EveryStepLeavesWhatItShouldAndLivingAgainLeavesTheSame) {
     int drifted = 0;
     // The first life is checked step by step; the next ones must match it
     // block for block and byte for byte at every step.
-    for (int cycle = 0; cycle < 300; ++cycle) {
+    for (int cycle = 0; cycle < 1000; ++cycle) {
         for (size_t i = 0; i < kSteps; ++i) {
             const Step& step = kLife[i];
             step.act(host);
