@@ -148,7 +148,7 @@ TEST_F(EndToEnd, OvercastBelowTheLayerIsGrey) {
         }
 }
 
-TEST_F(EndToEnd, InclementWeatherRainsAndEverythingIsGivenBackAtExit) {
+TEST_F(EndToEnd, InclementWeatherRainsAndEveryLifeGivesBackWhatItHeld) {
     SceneSpec scene;
     scene.weather = 4;
     scene.intensity = 0.6f;
@@ -158,6 +158,16 @@ TEST_F(EndToEnd, InclementWeatherRainsAndEverythingIsGivenBackAtExit) {
     // Every texture the default environment names exists.
     EXPECT_TRUE(session.gfx.missingTextures.empty())
         << (session.gfx.missingTextures.empty() ? "" : session.gfx.missingTextures[0]);
+    // New lives of the plug-in in the same module hold what the first held.
+    const int meshes = session.gfx.LiveMeshes(), textures = session.gfx.LiveTextures();
+    ASSERT_GT(meshes, 0);
+    for (int life = 0; life < 3; ++life) {
+        ASSERT_TRUE(session.Restart());
+        session.env()->LoadEnvironment("environment.ini");
+        RenderScene(session, scene);
+        EXPECT_EQ(session.gfx.LiveMeshes(), meshes);
+        EXPECT_EQ(session.gfx.LiveTextures(), textures);
+    }
     session.Close();
     EXPECT_EQ(session.leakReport, "");
     EXPECT_EQ(session.mem.AccountOf("ENV").liveBlocks, 0u);

@@ -280,26 +280,6 @@ TEST_F(PreviewServerTest, ASaveReloadsChecksAndAnnouncesTheFile) {
     EXPECT_NE(all.find("data: {\"generation\":3,\"loaded\":false"), std::string::npos) << all;
 }
 
-TEST(HostSessionRestartTest, EachLifeGivesBackWhatItHeldWithTheHost) {
-    HostSession session;
-    std::string error;
-    ASSERT_TRUE(session.Open(DefaultEnvironmentOptions(ENVSYS_BINARY_DIR, 32, 18), &error)) << error;
-    SceneSpec overcast;
-    overcast.weather = 3;
-    RenderScene(session, overcast);
-    const int meshes = session.gfx.LiveMeshes(), textures = session.gfx.LiveTextures();
-    ASSERT_GT(meshes, 0);
-    for (int life = 0; life < 3; ++life) {
-        ASSERT_TRUE(session.Restart());
-        session.env()->LoadEnvironment("environment.ini");
-        RenderScene(session, overcast);
-        EXPECT_EQ(session.gfx.LiveMeshes(), meshes);
-        EXPECT_EQ(session.gfx.LiveTextures(), textures);
-    }
-    session.Close();
-    EXPECT_EQ(session.leakReport, "");
-}
-
 TEST(PreviewParamsTest, DefaultsAreTheFrameCommandsAndTheCommandLineRendersTheSamePicture) {
     PreviewParams params;
     ASSERT_TRUE(ParsePreviewParams({{"time", "17:30"}, {"heading", "245.5"}, {"cachebust", "x"}}, &params, nullptr));
