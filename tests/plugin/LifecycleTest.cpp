@@ -231,7 +231,9 @@ std::string Problems(const Life& life) {
 TEST(Life, EveryAllocationFailingInTurn) {
     TestHost clean;
     ServeFixtures(clean);
-    const int allocations = LiveOnce(clean).allocations;
+    const Life cleanLife = LiveOnce(clean);
+    EXPECT_EQ(Problems(cleanLife), "");
+    const int allocations = cleanLife.allocations;
     EXPECT_GT(allocations, 10);
     std::vector<std::string> failures;
     for (int n = 1; n <= allocations; ++n) {
