@@ -3,7 +3,9 @@
 // fixture folder tests/data/config.
 #pragma once
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "config/IniFile.h"
 #include "plugin/Memory.h"
@@ -22,6 +24,29 @@ constexpr bool kMsvcrtNumbers = false;
 #endif
 
 inline std::string ConfigDataDir() { return std::string(ENVSYS_SOURCE_DIR) + "/tests/data/config"; }
+
+// The lines of a text fixture in tests/data/config, less those that start
+// with '#', which explain the file.
+inline std::vector<std::string> DataLines(const std::string& name) {
+    std::ifstream in(ConfigDataDir() + "/" + name);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back(); // a checkout with CR LF line ends
+        if (line.empty() || line[0] != '#') lines.push_back(line);
+    }
+    return lines;
+}
+
+// The pieces of a text between separators, empty ones included.
+inline std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces(1);
+    for (char c : text)
+        if (c == separator)
+            pieces.emplace_back();
+        else
+            pieces.back() += c;
+    return pieces;
+}
 
 struct ConfigHost {
     ConfigHost() {

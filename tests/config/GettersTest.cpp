@@ -22,48 +22,9 @@ namespace {
 using testing::ConfigHost;
 using testing::kMsvcrtNumbers;
 
-const char* const kValues = "[Values]\n"
-                            "Int=42\n"
-                            "Negative=-17junk\n"
-                            "Float=0.1\n"
-                            "Exp=1e3\n"
-                            "Hex=0x10\n"
-                            "Word=Yes\n"
-                            "True=true\n"
-                            "TrueUpper=TRUE\n"
-                            "False=False\n"
-                            "Five=5\n"
-                            "Zero=0\n"
-                            "Empty=\n"
-                            "Blank=   \n"
-                            "Text=abc Def\n"
-                            "Huge=99999999999\n"
-                            "Tiny=-99999999999\n"
-                            "[Vectors]\n"
-                            "Full=1.5,-2,3.25\n"
-                            "Two=1,2\n"
-                            "One=5\n"
-                            "Four=1,2,3,4\n"
-                            "Stray=,,7\n"
-                            "Spaced= 1 , 2 , 3 \n"
-                            "[Colors]\n"
-                            "Clamped=1.5,0.5,-2\n"
-                            "Short=0.5,0.5\n"
-                            "Alpha=0.1,0.2,0.3,0.4\n"
-                            "AlphaHigh=0.1,0.2,0.3,7\n"
-                            "Commas=,,\n"
-                            "Nan=nan,0.5,1e999\n"
-                            "[Counts]\n"
-                            "WindChange[01].ChangeTime=1\n"
-                            "WindChange[02].ChangeTime=2\n"
-                            "WindChange[04].ChangeTime=4\n"
-                            "[Layer1]\n[Layer2]\n[Layer3]\n[Layer5]\n";
-
 struct Getters : ::testing::Test {
-    Getters() {
-        h.host.files.Add("values.ini", kValues);
-        file = new IniFile("values.ini", 0, 0);
-    }
+    // tests/data/config/values.ini: one section per kind of getter.
+    Getters() { file = new IniFile("values.ini", 0, 0); }
     ~Getters() override { delete file; }
     std::string String(const char* section, const char* key, const char* defaultValue, int32_t caseMode = 0) {
         char out[260];
@@ -231,26 +192,10 @@ TEST_F(Getters, CountsStopAtTheFirstGap) {
 // a plain decimal. Generated values of every form must read exactly as the
 // rule gives them (tests/config/ValueListRule.h).
 TEST(GettersLists, GeneratedValuesReadAsTheCopySplitAndStrtodGiveThem) {
-    const char* const parts[] = {"0.5",
-                                 "1",
-                                 "0.25",
-                                 "-0.75",
-                                 " 0.5",
-                                 "+.5",
-                                 "5.",
-                                 ".",
-                                 "",
-                                 "1e-1",
-                                 "0x1p-2",
-                                 "abc",
-                                 "0.5abc",
-                                 "inf",
-                                 "nan",
-                                 "1.5 ",
-                                 "2,",
-                                 "0.000000001",
-                                 "12345678901234567890.5",
-                                 "-0"};
+    // The parts a value is made of, set off by '|' (the ninth is empty).
+    const std::vector<std::string> parts = testing::Split(
+        "0.5|1|0.25|-0.75| 0.5|+.5|5.|.||1e-1|0x1p-2|abc|0.5abc|inf|nan|1.5 |2,|0.000000001|12345678901234567890.5|-0",
+        '|');
     uint32_t state = 7;
     auto next = [&state](uint32_t bound) {
         state = state * 1664525u + 1013904223u;
@@ -267,7 +212,7 @@ TEST(GettersLists, GeneratedValuesReadAsTheCopySplitAndStrtodGiveThem) {
         const int count = 1 + static_cast<int>(next(5));
         for (int i = 0; i < count; ++i) {
             if (i > 0) value += ",";
-            value += parts[next(sizeof parts / sizeof parts[0])];
+            value += parts[next(static_cast<uint32_t>(parts.size()))];
         }
         text += "K" + std::to_string(k) + "=" + value + "\n";
     }

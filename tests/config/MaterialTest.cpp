@@ -25,10 +25,14 @@ uint32_t U32(const MaterialRecord& r, size_t offset) {
 }
 uint8_t U8(const MaterialRecord& r, size_t offset) { return reinterpret_cast<const uint8_t*>(&r)[offset]; }
 
-TEST(Material, ReadsFlagsColoursTablesAndStages) {
+// tests/data/config/material.ini: one material with every kind of key.
+struct Material : ::testing::Test {
     ConfigHost h;
-    IniFile file("material.ini", 0, 0);
+    IniFile file{"material.ini", 0, 0};
     MaterialRecord record;
+};
+
+TEST_F(Material, ReadsFlagsColoursTablesAndStages) {
     std::memset(&record, 0xAB, sizeof record);
     ASSERT_TRUE(LoadMaterial(&record, &file, "material"));
     // DepthBufferCheck, DepthBufferWrite, LightEnabled, FogEnabled (5 is
@@ -70,10 +74,7 @@ TEST(Material, ReadsFlagsColoursTablesAndStages) {
     EXPECT_EQ(U32(record, 892), 0xFFFFFFFFu);
 }
 
-TEST(Material, FourPassPlansLoweredToTheStageCount) {
-    ConfigHost h;
-    IniFile file("material.ini", 0, 0);
-    MaterialRecord record;
+TEST_F(Material, FourPassPlansLoweredToTheStageCount) {
     ASSERT_TRUE(LoadMaterial(&record, &file, "Material"));
     // Three stages: the first entries count 1, 2, 3 (4 lowered) and 3 (8
     // lowered), listing 0, 1, 2 ... with 0xFF after.
@@ -100,50 +101,42 @@ TEST(Material, FourPassPlansLoweredToTheStageCount) {
     }
 }
 
-TEST(Material, PriorityLevelsAndTheDefaultsOfAnEmptySection) {
-    ConfigHost h;
-    h.host.files.Add("levels.ini", "[Low]\nPriorityLevel=-3\n[One]\nPriorityLevel=1\n[High]\nPriorityLevel=7\n"
-                                   "[Empty]\n[MipOnly]\nNumTextureStages=1\nTextureStage[01].MipMap=true\n"
-                                   "[MipMissing]\nNumTextureStages=1\n[Bad]\nNumTextureStages=9\n"
-                                   "TextureStage[01].TextureName=x\n[Negative]\nNumTextureStages=-1\n");
-    IniFile file("levels.ini", 0, 0);
-    MaterialRecord record;
-    LoadMaterial(&record, &file, "Low");
+TEST_F(Material, PriorityLevelsAndTheDefaultsOfAnEmptySection) {
+    // levels.ini: one section per priority level and per odd stage count.
+    IniFile levels("levels.ini", 0, 0);
+    LoadMaterial(&record, &levels, "Low");
     EXPECT_EQ(record.flags, 0x10000u);
-    LoadMaterial(&record, &file, "One");
+    LoadMaterial(&record, &levels, "One");
     EXPECT_EQ(record.flags, 0x20000u);
-    LoadMaterial(&record, &file, "High");
+    LoadMaterial(&record, &levels, "High");
     EXPECT_EQ(record.flags, 0x140000u);
 
     // Nothing given: priority 0, specular level 1, no stages, so every plan
     // has a first count of 0.
-    ASSERT_TRUE(LoadMaterial(&record, &file, "Empty"));
+    ASSERT_TRUE(LoadMaterial(&record, &levels, "Empty"));
     EXPECT_EQ(record.flags, 0x10000u);
     EXPECT_EQ(record.specularLevel, 1.0f);
     EXPECT_EQ(record.numTextureStages, 0);
     EXPECT_EQ(U16(record, 684 + 6), 0u);
     EXPECT_EQ(U8(record, 684 + 8), 0xFF);
 
-    LoadMaterial(&record, &file, "MipOnly");
+    LoadMaterial(&record, &levels, "MipOnly");
     EXPECT_EQ(record.stages[0].flags, 0x2u);
-    LoadMaterial(&record, &file, "MipMissing");
+    LoadMaterial(&record, &levels, "MipMissing");
     EXPECT_EQ(record.stages[0].flags, 0x2u);
 
     h.host.messages.clear();
-    ASSERT_TRUE(LoadMaterial(&record, &file, "Bad"));
+    ASSERT_TRUE(LoadMaterial(&record, &levels, "Bad"));
     EXPECT_EQ(record.numTextureStages, 0);
     EXPECT_STREQ(record.stages[0].textureName, "");
-    LoadMaterial(&record, &file, "Negative");
+    LoadMaterial(&record, &levels, "Negative");
     EXPECT_EQ(record.numTextureStages, 0);
     const std::vector<std::string> expected = {"Material Bad has invalid element count 9!",
                                                "Material Negative has invalid element count -1!"};
     EXPECT_EQ(h.host.messages, expected);
 }
 
-TEST(Material, AMissingSectionLeavesTheRecordZero) {
-    ConfigHost h;
-    IniFile file("material.ini", 0, 0);
-    MaterialRecord record;
+TEST_F(Material, AMissingSectionLeavesTheRecordZero) {
     std::memset(&record, 0xAB, sizeof record);
     EXPECT_FALSE(LoadMaterial(&record, &file, "Nowhere"));
     const MaterialRecord zero{};
@@ -153,15 +146,12 @@ TEST(Material, AMissingSectionLeavesTheRecordZero) {
     EXPECT_FALSE(LoadMaterial(nullptr, &file, "Material"));
 }
 
-TEST(Material, TheHostGraphicsServiceFillsRecordsThroughTheSameReader) {
-    ConfigHost h;
-    IniFile file("material.ini", 0, 0);
-    MaterialRecord direct;
+TEST_F(Material, TheHostGraphicsServiceFillsRecordsThroughTheSameReader) {
     MaterialRecord viaHost;
-    LoadMaterial(&direct, &file, "Material");
+    LoadMaterial(&record, &file, "Material");
     std::memset(&viaHost, 0, sizeof viaHost);
     EXPECT_EQ(h.host.gfx.LoadMaterialRecord(&viaHost, &file, "Material"), 1);
-    EXPECT_EQ(std::memcmp(&direct, &viaHost, sizeof direct), 0);
+    EXPECT_EQ(std::memcmp(&record, &viaHost, sizeof record), 0);
 }
 
 } // namespace
