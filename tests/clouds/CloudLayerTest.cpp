@@ -23,13 +23,12 @@ namespace {
 using testing::TestHost;
 using testing::TestMesh;
 
-const char* kLayerFile = "[CloudLayer]\nTopTexture=ovc_top%d.dds\nBottomTexture=ovc_bot%02d.dds\n"
-                         "Material=OvercastMaterial\nTileCount=4\nTileSize=1000\n"
-                         "[OvercastMaterial]\nTransparency=0.5\n";
-
 class CloudLayerTest : public ::testing::Test {
 protected:
-    void SetUp() override { host.Init(); }
+    void SetUp() override {
+        host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/clouds";
+        host.Init();
+    }
     void TearDown() override { layer.Release(); }
 
     void Grid(int32_t tiles, double size) {
@@ -38,9 +37,8 @@ protected:
         layer.invTileSize = 1.0 / size;
     }
 
-    void LoadText(const char* text) {
-        host.files.Add("layer.ini", text);
-        IniFile file("layer.ini", 0, 0);
+    void Load(const char* name) {
+        IniFile file(name, 0, 0);
         layer.Load(file);
     }
 
@@ -173,7 +171,7 @@ TEST_F(CloudLayerTest, GridsThatCannotBeIndexedOrHaveNoSizeAndNullMeshesBuildNot
 }
 
 TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldOnesBack) {
-    LoadText(kLayerFile);
+    Load("layer.ini"); // a grid of 4 x 1000 and two texture patterns
     EXPECT_TRUE(host.Logged("...loading cloud layer..."));
     EXPECT_EQ(host.log.Last("GFX.LoadMaterialRecord")->text, "OvercastMaterial");
     EXPECT_EQ(std::memcmp(&layer.topMaterial, &layer.bottomMaterial, sizeof(MaterialRecord)), 0);
@@ -191,7 +189,7 @@ TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldO
 
     // A reload frees the earlier patterns and rebuilds for the same weather.
     const size_t blocks = host.mem.LiveBlocks();
-    LoadText(kLayerFile);
+    Load("layer.ini"); // a grid of 4 x 1000 and two texture patterns
     EXPECT_EQ(host.mem.LiveBlocks(), blocks);
     EXPECT_TRUE(layer.IsBuilt());
     EXPECT_EQ(layer.altitude, 700.0);
@@ -207,7 +205,9 @@ TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldO
 
 TEST_F(CloudLayerTest, HostilePatternsNameNoTexture) {
     for (const char* pattern : {"%s.dds", "%n", "%d%d.dds", "%08.3f"}) {
-        LoadText((std::string("[CloudLayer]\nTileCount=2\nTileSize=10\nTopTexture=") + pattern + "\n").c_str());
+        host.files.Add("hostile.ini",
+                       std::string("[CloudLayer]\nTileCount=2\nTileSize=10\nTopTexture=") + pattern + "\n");
+        Load("hostile.ini");
         layer.Build(3, 0.0f);
         EXPECT_TRUE(layer.IsBuilt()) << pattern;
         EXPECT_EQ(layer.topMaterial.stages[0].textureHandle, -1) << pattern;
@@ -216,11 +216,8 @@ TEST_F(CloudLayerTest, HostilePatternsNameNoTexture) {
 }
 
 TEST_F(CloudLayerTest, ThroughTheSystemOvercastIsDrawnFromBelowAndFramesAllocateNothing) {
-    host.LoadText(std::string(kLayerFile) +
-                  "[BaseWindSection]\nBaseWindSpeed=4\n"
-                  "WindChange[01].ChangeTime=0.5\nWindChange[01].ChangeChance=100\n"
-                  "WindChange[01].DirectionRate=10\nWindChange[01].DirectionAmount=20\n"
-                  "[Reflection]\nNumSunLightLevel=4\nNumReflectionLevel=2\nTextureNameFormat=r%d_%d.dds\n");
+    // overcast.ini: layer.ini, a wind that turns, and reflection maps.
+    host.env()->LoadEnvironment("overcast.ini");
     host.SetWeather(3, 1000.0f, 100.0f);
     CloudLayer& systemLayer = g_environmentSystem.cloudLayer;
     ASSERT_TRUE(systemLayer.IsBuilt());

@@ -20,7 +20,10 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 class WindTest : public ::testing::Test {
 protected:
-    void SetUp() override { host.Init(); }
+    void SetUp() override {
+        host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/clouds";
+        host.Init();
+    }
     void TearDown() override { wind.Release(); }
 
     // One change that attempts only when a test shortens its interval.
@@ -186,13 +189,7 @@ TEST_F(WindTest, HostileStepsDrawsAndSettingsLeaveAFiniteWind) {
 }
 
 TEST_F(WindTest, LoadReadsConsecutiveChangesAndDisarmsHostileRates) {
-    host.files.Add("wind.ini", "[BaseWindSection]\nBaseWindSpeed=5\nBaseWindDirection=45\n"
-                               "WindChange[01].ChangeTime=10\nWindChange[01].ChangeChance=50\n"
-                               "WindChange[01].SpeedRate=1.5\nWindChange[01].SpeedAmount=4\n"
-                               "WindChange[01].DirectionRate=2\nWindChange[01].DirectionAmount=30\n"
-                               "WindChange[02].ChangeTime=3\nWindChange[02].SpeedRate=-2\n"
-                               "WindChange[02].DirectionRate=nan\nWindChange[02].SpeedAmount=inf\n"
-                               "WindChange[04].ChangeTime=1\n");
+    // wind.ini: a full change, one with hostile rates, and one after a gap.
     wind.SetWind(0.0f, 1.0f, 2.0f);
     IniFile file("wind.ini", 0, 0);
     wind.Load(file);

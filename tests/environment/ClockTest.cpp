@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "environment/CelestialFrame.h"
 #include "environment/Clock.h"
@@ -19,45 +21,37 @@ CalendarDate Plus(CalendarDate date, int32_t days) {
     return date;
 }
 
-void ExpectDate(const CalendarDate& d, int32_t year, int32_t month, int32_t day) {
-    EXPECT_EQ(d.year, year);
-    EXPECT_EQ(d.month, month);
-    EXPECT_EQ(d.day, day);
-}
+std::vector<int32_t> Ymd(const CalendarDate& d) { return {d.year, d.month, d.day}; }
+std::vector<int32_t> Hms(const TimeOfDay& t) { return {t.hours, t.minutes, t.seconds}; }
 
-void ExpectTime(const TimeOfDay& t, int32_t hours, int32_t minutes, int32_t seconds) {
-    EXPECT_EQ(t.hours, hours);
-    EXPECT_EQ(t.minutes, minutes);
-    EXPECT_EQ(t.seconds, seconds);
-}
-
-TEST(Calendar, LeapRuleAndYearEndsBothWays) {
-    ExpectDate(Plus({2000, 2, 28}, 1), 2000, 2, 29); // divisible by 400: leap
-    ExpectDate(Plus({1900, 2, 28}, 1), 1900, 3, 1);  // divisible by 100 only: not
-    ExpectDate(Plus({2004, 2, 28}, 1), 2004, 2, 29);
-    ExpectDate(Plus({2002, 12, 31}, 1), 2003, 1, 1);
-    ExpectDate(Plus({2001, 3, 1}, -1), 2001, 2, 28);
-    ExpectDate(Plus({2000, 3, 1}, -1), 2000, 2, 29);
-    ExpectDate(Plus({2003, 1, 1}, -1), 2002, 12, 31);
+TEST(Calendar, LeapRuleYearEndsAndOutOfRangeFieldsBothWays) {
+    // 2000 is divisible by 400: leap; 1900 by 100 only: not; a whole
+    // Gregorian cycle is 146097 days, in either direction.
+    const struct {
+        CalendarDate start;
+        int32_t days;
+        CalendarDate expected;
+    } added[] = {{{2000, 2, 28}, 1, {2000, 2, 29}},         {{1900, 2, 28}, 1, {1900, 3, 1}},
+                 {{2004, 2, 28}, 1, {2004, 2, 29}},         {{2002, 12, 31}, 1, {2003, 1, 1}},
+                 {{2001, 3, 1}, -1, {2001, 2, 28}},         {{2000, 3, 1}, -1, {2000, 2, 29}},
+                 {{2003, 1, 1}, -1, {2002, 12, 31}},        {{2000, 1, 1}, 146097, {2400, 1, 1}},
+                 {{2000, 3, 15}, -146097 * 3, {800, 3, 15}}};
+    for (const auto& c : added)
+        EXPECT_EQ(Ymd(Plus(c.start, c.days)), Ymd(c.expected))
+            << c.start.year << "-" << c.start.month << " + " << c.days;
     CalendarDate d{2003, 12, 31};
     AdvanceDate(d);
-    ExpectDate(d, 2004, 1, 1);
-}
-
-TEST(Calendar, OutOfRangeFieldsNormalise) {
-    CalendarDate d{2002, 14, 0}; // month 14 is February 2003; day 0 is the day before
-    NormalizeDate(d);
-    ExpectDate(d, 2003, 1, 31);
-    d = {2002, 0, 1}; // month 0 borrows a year
-    NormalizeDate(d);
-    ExpectDate(d, 2001, 12, 1);
-    d = {2002, -13, 45};
-    NormalizeDate(d);
-    ExpectDate(d, 2000, 12, 15); // day 45 of November 2000
-    // A whole Gregorian cycle is 146097 days, in either direction, and a day
-    // count in the billions neither hangs nor overflows.
-    ExpectDate(Plus({2000, 1, 1}, 146097), 2400, 1, 1);
-    ExpectDate(Plus({2000, 3, 15}, -146097 * 3), 800, 3, 15);
+    EXPECT_EQ(Ymd(d), Ymd({2004, 1, 1}));
+    // Month 14 of 2002 is February 2003 and day 0 the day before; month 0
+    // borrows a year; day 45 of November 2000 is 15 December.
+    const CalendarDate normalised[][2] = {
+        {{2002, 14, 0}, {2003, 1, 31}}, {{2002, 0, 1}, {2001, 12, 1}}, {{2002, -13, 45}, {2000, 12, 15}}};
+    for (const auto& c : normalised) {
+        d = c[0];
+        NormalizeDate(d);
+        EXPECT_EQ(Ymd(d), Ymd(c[1])) << c[0].year << "-" << c[0].month << "-" << c[0].day;
+    }
+    // A day count in the billions neither hangs nor overflows.
     CalendarDate far = Plus({2000, 1, 1}, INT32_MAX);
     EXPECT_GE(far.month, 1);
     EXPECT_LE(far.month, 12);
@@ -65,23 +59,22 @@ TEST(Calendar, OutOfRangeFieldsNormalise) {
 }
 
 TEST(Calendar, DayOfYearIgnoresTheLeapDay) {
-    EXPECT_EQ(DayOfYear({2003, 1, 1}), 1);
-    EXPECT_EQ(DayOfYear({2003, 3, 1}), 60);
-    EXPECT_EQ(DayOfYear({2004, 3, 1}), 60);
-    EXPECT_EQ(DayOfYear({2004, 12, 31}), 365);
-    EXPECT_EQ(DayOfYear({2004, 2, 29}), 60); // the leap day shares 1 March's number
-    // A date the host set out of range counts as the date it stands for.
-    EXPECT_EQ(DayOfYear({2002, 13, 5}), 5);
+    // The leap day shares 1 March's number; a date the host set out of range
+    // counts as the date it stands for.
+    const std::pair<CalendarDate, int32_t> cases[] = {{{2003, 1, 1}, 1},     {{2003, 3, 1}, 60},  {{2004, 3, 1}, 60},
+                                                      {{2004, 12, 31}, 365}, {{2004, 2, 29}, 60}, {{2002, 13, 5}, 5}};
+    for (const auto& c : cases)
+        EXPECT_EQ(DayOfYear(c.first), c.second) << c.first.month << "-" << c.first.day;
 }
 
 TEST(Clock, NormalisationCarriesAndBorrowsWholeDays) {
     TimeOfDay t{0, 0, 0, 0};
     EXPECT_EQ(AddSecondsToTime(t, 86400), 1);
-    ExpectTime(t, 0, 0, 0);
+    EXPECT_EQ(Hms(t), Hms({0, 0, 0, 0}));
     EXPECT_EQ(t.dayCarry, 1);
     t = {0, 0, 0, 0};
     EXPECT_EQ(AddSecondsToTime(t, -1), -1);
-    ExpectTime(t, 23, 59, 59);
+    EXPECT_EQ(Hms(t), Hms({23, 59, 59, 0}));
     // The carry is that of this normalisation only.
     EXPECT_EQ(AddSecondsToTime(t, 1), 1);
     EXPECT_EQ(AddSecondsToTime(t, 5), 0);
@@ -89,7 +82,7 @@ TEST(Clock, NormalisationCarriesAndBorrowsWholeDays) {
 
     t = {25, -1, 130, 7}; // 25:00 minus a minute plus 130 s = 1 day, 01:01:10
     EXPECT_EQ(NormalizeTime(t), 1);
-    ExpectTime(t, 1, 1, 10);
+    EXPECT_EQ(Hms(t), Hms({1, 1, 10, 0}));
     EXPECT_EQ(SecondsOfDay(t), 3670);
     t = {-49, 0, 0, 0};
     EXPECT_EQ(NormalizeTime(t), -3);
@@ -112,11 +105,11 @@ TEST(Clock, AddTimeOperationReturnsTheCarryAndLeavesTheDate) {
     host.env()->GetTime(&t);
     EXPECT_EQ(SecondsOfDay(t), 15);
     CalendarDate d{};
-    ExpectDate(*host.env()->GetDate(&d), 2003, 6, 30);
+    EXPECT_EQ(Ymd(*host.env()->GetDate(&d)), Ymd({2003, 6, 30}));
     EXPECT_EQ(g_environmentSystem.recomputeNeeded, 1);
     g_environmentSystem.recomputeNeeded = 0;
     host.env()->AddDays(-30);
-    ExpectDate(*host.env()->GetDate(&d), 2003, 5, 31);
+    EXPECT_EQ(Ymd(*host.env()->GetDate(&d)), Ymd({2003, 5, 31}));
     EXPECT_EQ(g_environmentSystem.recomputeNeeded, 1);
 }
 

@@ -20,6 +20,7 @@ using testing::TestHost;
 class SunTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/sky";
         host.Init();
         baseBlocks = host.mem.LiveBlocks(); // the version text
         sun.daySunSize = 10.0f;
@@ -234,14 +235,7 @@ TEST_F(SunTest, WithoutViewOrViewportNothingIsDrawnOrDividedByZero) {
 }
 
 TEST_F(SunTest, LoadReadsFlaresFramesAndSurvivesHostilePatterns) {
-    host.files.Add("sun.ini",
-                   "[Sun]\nTwilightSunMaterial=TwiMat\nTwilightSunAnimation=3\n"
-                   "TwilightSunFormat=twilight_sun_with_a_rather_long_name_%02d_padding_padding_padding.dds\n"
-                   "SunAngle=1.0\n"
-                   "[TwiMat]\nNumTextureStages=1\n"
-                   "[LensFlare001]\nFade=normal\nColor=1,0.5,0\nSize=4\n"
-                   "[LensFlare002]\nFade=Reverse\nPositionFactor=0.5\n"
-                   "[LensFlare003]\nFade=sideways\n");
+    // sun.ini: three animation frames of a long name and three lens flares.
     {
         IniFile file("sun.ini", 0, 0);
         sun.Load(file);
