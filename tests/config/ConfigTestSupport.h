@@ -3,7 +3,6 @@
 // fixture folder tests/data/config.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,18 +23,6 @@ constexpr bool kMsvcrtNumbers = false;
 #endif
 
 inline std::string ConfigDataDir() { return std::string(ENVSYS_SOURCE_DIR) + "/tests/data/config"; }
-
-// The lines of a text fixture in tests/data/config, less those that start
-// with '#', which explain the file.
-inline std::vector<std::string> DataLines(const std::string& name) {
-    std::ifstream in(ConfigDataDir() + "/" + name);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back(); // a checkout with CR LF line ends
-        if (line.empty() || line[0] != '#') lines.push_back(line);
-    }
-    return lines;
-}
 
 // The pieces of a text between separators, empty ones included.
 inline std::vector<std::string> Split(const std::string& text, char separator) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "config/StringUtils.h"
 #include "tests/config/ConfigTestSupport.h"
@@ -37,20 +38,17 @@ TEST(FormatIntegerPattern, FormatsIntegerConversionsWithFlagsWidthAndPrecision) 
 
 TEST(FormatIntegerPattern, RefusesHostilePatternsWithAnEmptyOutputAndAMessage) {
     ConfigHost h;
-    const char* hostile[] = {
-        "%s",    "name%n", "%*d",  "%.*d",   "%ld",
-        "%lld",  "%hd",    "%zu",  "%jd",    "%qd",
-        "%I64d", "%f",     "%e",   "%p",     "%a",
-        "tail%", "%d%d%d", "%5$d", "%1000d", "%.1000d",
-        "%#d",   "%05c",   "%.2c", "%-",     "%99999999999999999999d",
-    };
-    for (const char* pattern : hostile) {
+    const std::vector<std::string> hostile =
+        testing::Split("%s name%n %*d %.*d %ld %lld %hd %zu %jd %qd %I64d %f %e %p %a tail% %d%d%d %5$d %1000d %.1000d "
+                       "%#d %05c %.2c %- %99999999999999999999d",
+                       ' ');
+    for (const std::string& pattern : hostile) {
         h.host.messages.clear();
         bool ok = true;
-        EXPECT_EQ(Format(pattern, 2, 1, 2, &ok), "") << pattern;
+        EXPECT_EQ(Format(pattern.c_str(), 2, 1, 2, &ok), "") << pattern;
         EXPECT_FALSE(ok) << pattern;
         ASSERT_EQ(h.host.messages.size(), 1u) << pattern;
-        EXPECT_EQ(h.host.messages[0], std::string("Invalid name pattern ") + pattern + "!");
+        EXPECT_EQ(h.host.messages[0], "Invalid name pattern " + pattern + "!");
     }
     // More conversions than arguments.
     bool ok = true;
