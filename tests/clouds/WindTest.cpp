@@ -201,9 +201,8 @@ TEST_F(WindTest, LoadReadsConsecutiveChangesAndDisarmsHostileRates) {
     EXPECT_EQ(std::vector<float>(first, first + 6), (std::vector<float>{10, 50, 1.5f, 4, 2, 30}));
     // A negative or non-numeric rate never moves; an infinite amount is none.
     const WindChange& second = *wind.changes.At(1);
-    EXPECT_EQ(second.speedRate, 0.0f);
-    EXPECT_EQ(second.directionRate, 0.0f);
-    EXPECT_EQ(second.speedAmount, 0.0f);
+    EXPECT_EQ(std::vector<float>({second.speedRate, second.directionRate, second.speedAmount}),
+              std::vector<float>(3, 0.0f));
 
     // A reload restarts the changes' state and gives the old block back; a
     // failed block leaves the base wind alone.

@@ -180,8 +180,8 @@ TEST_F(Lighting, OvercastAndInclementBelowTheLayer) {
     host.SetWeather(3, 6000.0f, 100.0f, 0.5f);
     PlaceViewer(1000.0);
     Recompute(0.6f);
-    EXPECT_EQ(es.fogStart, 200.0f); // StartOvercast x intensity
-    EXPECT_EQ(es.fogEnd, 6000.0f);
+    EXPECT_EQ(std::vector<float>({es.fogStart, es.fogEnd}),
+              std::vector<float>({200.0f, 6000.0f})); // StartOvercast x intensity
     EXPECT_COLOR(es.current.skyColor, 0.5f, 0.5f, 0.5f);
     EXPECT_COLOR(es.current.horizonColor, 0.55f, 0.55f, 0.6f);
     EXPECT_EQ(es.current.sunBrightness, 0.0f);
@@ -193,8 +193,7 @@ TEST_F(Lighting, OvercastAndInclementBelowTheLayer) {
     FrameWithoutRecompute();
     FrameWithoutRecompute();
     EXPECT_EQ(host.log.Count("GFX.SetFogRange"), 2);
-    EXPECT_EQ(host.gfx.fogRange[0], 200.0f);
-    EXPECT_EQ(host.gfx.fogRange[1], 6000.0f);
+    EXPECT_EQ(std::vector<float>(host.gfx.fogRange, host.gfx.fogRange + 2), std::vector<float>({200.0f, 6000.0f}));
     EXPECT_COLOR(host.gfx.fog, 0.5f, 0.5f, 0.5f);
     EXPECT_EQ(host.gfx.sunLightEnabled, 1);
     EXPECT_EQ(host.gfx.sunLightLevel, 0.5f);
@@ -204,8 +203,7 @@ TEST_F(Lighting, OvercastAndInclementBelowTheLayer) {
     // times the intensity, e = (2100 - 100) x 0.5 x 0.5 = 500.
     host.SetWeather(4, 6000.0f, 100.0f, 0.5f);
     Recompute(0.6f);
-    EXPECT_EQ(es.fogStart, -400.0f);
-    EXPECT_EQ(es.fogEnd, 1600.0f);
+    EXPECT_EQ(std::vector<float>({es.fogStart, es.fogEnd}), std::vector<float>({-400.0f, 1600.0f}));
     EXPECT_EQ(es.current.sunLightLevel, 0.25f);
     EXPECT_COLOR(es.current.fogColor, 0.3f, 0.3f, 0.35f);
     EXPECT_COLOR(es.current.horizonColor, 0.35f, 0.35f, 0.4f);
@@ -222,8 +220,7 @@ TEST_F(Lighting, ClearWeatherAndHazeOnBothSides) {
     EXPECT_EQ(es.hazeSelector, -1);
     PlaceViewer(1000.0);
     Recompute(0.6f);
-    EXPECT_EQ(es.fogStart, 750.0f);
-    EXPECT_EQ(es.fogEnd, 20000.0f);
+    EXPECT_EQ(std::vector<float>({es.fogStart, es.fogEnd}), std::vector<float>({750.0f, 20000.0f}));
     EXPECT_COLOR(es.current.fogColor, 0.7f, 0.7f, 0.8f);
 
     // Intensity 0.5 turns haze on at level 0: fog and horizon take the haze
@@ -254,17 +251,15 @@ TEST_F(Lighting, ClearWeatherAndHazeOnBothSides) {
 }
 
 TEST_F(Lighting, SetWeatherClampsTheLevelAndKeepsTheGivenOneForHaze) {
+    auto levelAndHaze = [&] { return std::vector<int32_t>({es.weatherLevel, es.hazeSelector}); };
     host.SetWeather(-7, 500.0f, 20.0f, 0.9f);
-    EXPECT_EQ(es.weatherLevel, 0);
-    EXPECT_EQ(es.hazeSelector, -7);
+    EXPECT_EQ(levelAndHaze(), std::vector<int32_t>({0, -7}));
     EXPECT_EQ(es.overcastAltitude, 500.0f);
     EXPECT_EQ(es.transitionDepth, 20.0f);
     host.SetWeather(99, 600.0f, 30.0f, 0.0f);
-    EXPECT_EQ(es.weatherLevel, 4);
-    EXPECT_EQ(es.hazeSelector, 99);
+    EXPECT_EQ(levelAndHaze(), std::vector<int32_t>({4, 99}));
     host.SetWeather(INT32_MIN, 600.0f, 30.0f, 0.0f);
-    EXPECT_EQ(es.weatherLevel, 0);
-    EXPECT_EQ(es.hazeSelector, -1);
+    EXPECT_EQ(levelAndHaze(), std::vector<int32_t>({0, -1}));
     EXPECT_EQ(es.recomputeNeeded, 0) << "weather does not mark";
     env->SetWeather(nullptr);
     EXPECT_EQ(es.weatherLevel, 0);
@@ -385,9 +380,7 @@ TEST_F(Lighting, InclementParticlesAreEmittedAroundTheViewerBelowTheLayer) {
     EXPECT_DOUBLE_EQ(first.position[0], 106.0);
     EXPECT_DOUBLE_EQ(first.position[1], -50.0);
     EXPECT_NEAR(first.position[2], 400.0 - 3.0 + 20.0, 1e-6);
-    EXPECT_EQ(first.zero[0], 0);
-    EXPECT_EQ(first.zero[2], 0);
-    EXPECT_EQ(first.one, 1.0f);
+    EXPECT_TRUE(first.zero[0] == 0 && first.zero[2] == 0 && first.one == 1.0f);
     // The second is 10 units along the viewer's forward row (north).
     const EmitterRecord& second = host.particles.emitted[1];
     EXPECT_DOUBLE_EQ(second.position[1], -40.0);

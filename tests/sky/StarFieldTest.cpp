@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "config/IniFile.h"
 #include "plugin/EnvironmentSystem.h"
@@ -191,10 +192,8 @@ TEST_F(StarFieldTest, DrawTwinklesEachStarAndSkipsSmallOrHiddenOnes) {
     // s = (1 - 0.25) * 4 = 3 around (320, 240).
     const auto& q = host.gfx.quads[0];
     EXPECT_EQ(q.material, &stars.starMaterial);
-    EXPECT_FLOAT_EQ(q.vertices[0].x, 317.0f);
-    EXPECT_FLOAT_EQ(q.vertices[1].z, 243.0f);
-    EXPECT_FLOAT_EQ(q.vertices[2].x, 323.0f);
-    EXPECT_FLOAT_EQ(q.vertices[3].z, 237.0f);
+    EXPECT_EQ(std::vector<float>({q.vertices[0].x, q.vertices[1].z, q.vertices[2].x, q.vertices[3].z}),
+              std::vector<float>({317.0f, 243.0f, 323.0f, 237.0f}));
     EXPECT_FLOAT_EQ(q.vertices[0].r, 0.1f);
     EXPECT_EQ(host.log.Sequence("GFX.").front(), "GFX.BeginQuads");
     EXPECT_EQ(host.log.Sequence("GFX.").back(), "GFX.EndQuads");

@@ -67,10 +67,8 @@ TEST_F(SunTest, CentredDaySunDrawsTheDiscAndOneFlareButNoLensFlares) {
     ExpectCorner(disc.vertices[3], 330.0f, 240.0f - 13.3333f);
     const float uv[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(disc.vertices[i].u, uv[i][0]);
-        EXPECT_EQ(disc.vertices[i].v, uv[i][1]);
-        EXPECT_EQ(disc.vertices[i].a, 0.8f);
-        EXPECT_EQ(disc.vertices[i].r, 1.0f);
+        const Vertex& v = disc.vertices[i];
+        EXPECT_EQ(std::vector<float>({v.u, v.v, v.a, v.r}), std::vector<float>({uv[i][0], uv[i][1], 0.8f, 1.0f}));
     }
     // At the centre the flare intensity is v = 0.8: grey 0.8 * 1 * 0.5, half size 0.8 * 20.
     const DrawnQuad& flare = host.gfx.quads[1];
@@ -242,9 +240,8 @@ TEST_F(SunTest, LoadReadsFlaresFramesAndSurvivesHostilePatterns) {
     }
     ASSERT_EQ(sun.lensFlares.count, 3);
     LensFlare* f = sun.lensFlares.Records();
-    EXPECT_EQ(f[0].fade, kFadeNormal);
-    EXPECT_EQ(f[1].fade, kFadeReverse);
-    EXPECT_EQ(f[2].fade, kFadeNone);
+    EXPECT_EQ(std::vector<int32_t>({f[0].fade, f[1].fade, f[2].fade}),
+              std::vector<int32_t>({kFadeNormal, kFadeReverse, kFadeNone}));
     EXPECT_FLOAT_EQ(f[0].position, 2.4f); // default PositionFactor 1.2, doubled
     EXPECT_FLOAT_EQ(f[1].position, 1.0f);
     EXPECT_FLOAT_EQ(f[0].color[3], 1.0f);
