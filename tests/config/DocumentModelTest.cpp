@@ -161,12 +161,11 @@ TEST(IniFile, ConstructionNormalisesTheNameAndPreparesTheDocument) {
     h.host.files.Add("env.ini", "[Sky]\nA=1\n");
     {
         IniFile file("env.ini", 1, 0);
+        // (The empty and true texts and the buffer size show in what the
+        // getters record and read: tests/config/GettersTest.cpp, BadInputTest.cpp.)
         EXPECT_STREQ(file.fileName, ".\\env.ini");
         EXPECT_EQ(file.recordDefaults, 1);
-        EXPECT_STREQ(file.emptyText, "");
-        EXPECT_STREQ(file.trueText, "TRUE");
         EXPECT_STREQ(file.falseText, "FALSE");
-        EXPECT_EQ(file.text.capacity, 0x40001u);
         EXPECT_EQ(file.sections.count, 1);
         // The loader opens the normalised name once.
         const auto opens = h.host.log.Named("FMG.Open");
