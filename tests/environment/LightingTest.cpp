@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -20,12 +19,6 @@ void Set3(float* c, float r, float g, float b) {
     c[0] = r;
     c[1] = g;
     c[2] = b;
-}
-
-// Consecutive float fields of a settings struct, in declaration order.
-void Fill(float* first, std::initializer_list<float> values) {
-    for (float v : values)
-        *first++ = v;
 }
 
 int32_t SecondsOf(const TimeOfDay* t) { return (t->hours * 60 + t->minutes) * 60 + t->seconds; }
@@ -51,25 +44,11 @@ std::vector<std::string> FogAndLightCalls(const testing::CallLog& log) {
 class Lighting : public ::testing::Test {
 protected:
     void SetUp() override {
+        host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/environment";
         host.Init();
         env = host.env();
-        // Each state: height, brightness, light level, then the sun, ambient,
-        // sky, horizon and fog colours.
-        Fill(&es.day.sunHeight, {0.5f, 1.0f, 1.0f, 1.0f, 1.0f, 0.9f, 0.4f, 0.4f, 0.4f, 0.2f, 0.4f, 0.8f, 0.6f, 0.7f,
-                                 0.9f, 0.7f, 0.7f, 0.8f});
-        Fill(&es.twilight1.sunHeight, {0.2f, 0.8f, 0.6f, 1.0f, 0.6f, 0.2f, 0.3f, 0.3f, 0.3f, 0.4f, 0.3f, 0.6f, 0.8f,
-                                       0.5f, 0.3f, 0.5f, 0.4f, 0.4f});
-        Fill(&es.twilight2.sunHeight, {0.0f, 0.4f, 0.2f, 0.8f, 0.2f, 0.0f, 0.1f, 0.1f, 0.2f, 0.1f, 0.1f, 0.3f, 0.5f,
-                                       0.2f, 0.1f, 0.2f, 0.2f, 0.2f});
-        Fill(&es.night.sunHeight, {-0.2f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.05f, 0.05f, 0.1f, 0.0f, 0.0f, 0.1f, 0.05f,
-                                   0.05f, 0.1f, 0.02f, 0.02f, 0.04f});
-        // Clear and overcast ranges, overcast colour, inclement range and
-        // colour, cloud range and colour, haze fog colour, overcast and
-        // inclement light, overcast and inclement horizon colours.
-        static_assert(sizeof(es.weather) == 28 * sizeof(float), "WeatherSettings is 28 floats");
-        Fill(&es.weather.startClear,
-             {1000.0f, 20000.0f, 400.0f, 6000.0f, 0.5f,  0.5f, 0.5f, 100.0f, 2100.0f, 0.3f,  0.3f, 0.35f, 10.0f, 200.0f,
-              0.9f,    0.9f,     1.0f,   0.75f,   0.75f, 0.7f, 0.5f, 0.25f,  0.55f,   0.55f, 0.6f, 0.35f, 0.35f, 0.4f});
+        // The four light states and the weather settings of lighting.ini.
+        env->LoadEnvironment("lighting.ini");
         es.updateInterval = 60.0f;
         env->SetVisibility(1.0f);
         host.viewer.position[2] = 5000.0;
@@ -252,6 +231,7 @@ TEST_F(Lighting, ClearWeatherAndHazeOnBothSides) {
 
 TEST_F(Lighting, SetWeatherClampsTheLevelAndKeepsTheGivenOneForHaze) {
     auto levelAndHaze = [&] { return std::vector<int32_t>({es.weatherLevel, es.hazeSelector}); };
+    es.recomputeNeeded = 0; // the load's mark
     host.SetWeather(-7, 500.0f, 20.0f, 0.9f);
     EXPECT_EQ(levelAndHaze(), std::vector<int32_t>({0, -7}));
     host.SetWeather(99, 600.0f, 30.0f, 0.0f);

@@ -30,24 +30,16 @@ void ExpectFiniteState(const LightState& s) {
 class OddValues : public ::testing::Test {
 protected:
     void SetUp() override {
+        host.files.disk.root = ENVSYS_SOURCE_DIR "/tests/data/environment";
         host.Init();
         env = host.env();
+        // Day, Twilight1, Twilight2 and Night at heights 0.5, 0.2, 0 and
+        // -0.2, light levels 1, 0.6, 0.3 and 0, and colours of 1, 0.25, 0.5
+        // and 0.75 throughout.
+        env->LoadEnvironment("uniform_states.ini");
         env->SetVisibility(1.0f);
         es.updateInterval = 60.0f;
         host.viewer.position[2] = 5000.0;
-        SetState(es.day, 0.5f, 1.0f, 1.0f);
-        SetState(es.twilight1, 0.2f, 0.6f, 0.25f);
-        SetState(es.twilight2, 0.0f, 0.3f, 0.5f);
-        SetState(es.night, -0.2f, 0.0f, 0.75f);
-    }
-    // A state whose every colour component is c.
-    static void SetState(LightState& s, float height, float level, float c) {
-        s.sunHeight = height;
-        s.sunBrightness = level;
-        s.sunLightLevel = level;
-        float* colors = s.sunColor;
-        for (int i = 0; i < 15; ++i)
-            colors[i] = c;
     }
     void Recompute(float h) {
         const float horizontal = std::sqrt(std::fmax(0.0f, 1.0f - h * h));
