@@ -4,6 +4,7 @@
 // and materials read from a document's section.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -19,6 +20,16 @@ namespace {
 
 using envsys::MaterialRecord;
 using envsys::Vertex;
+
+// A screen quad over [x0, x1] x [z0, z1] in one colour, corners (-,-) (-,+)
+// (+,+) (+,-), with texture coordinates from (u0, v0) to (u1, v1).
+std::array<Vertex, 4> ScreenQuad(float x0, float z0, float x1, float z1, std::array<float, 4> rgba, float u0 = 0,
+                                 float v0 = 0, float u1 = 1, float v1 = 1) {
+    auto corner = [&](float x, float z, float u, float v) {
+        return Vertex{x, 1, z, rgba[0], rgba[1], rgba[2], rgba[3], u, v};
+    };
+    return {corner(x0, z0, u0, v0), corner(x0, z1, u0, v1), corner(x1, z1, u1, v1), corner(x1, z0, u1, v0)};
+}
 
 class RendererTest : public ::testing::Test {
 protected:
@@ -101,14 +112,10 @@ TEST_F(RendererTest, TexturedQuadSamplesTheFirstStage) {
     m.stages[0].textureHandle = handle;
     m.stages[0].colorOp = envsys::kStageTexture;
     Begin(0, 0, 0);
-    // A screen quad over the whole 64 x 48 frame, corners (-,-) (-,+) (+,+) (+,-).
-    const Vertex quad[4] = {{0, 1, 0, 1, 1, 1, 1, 0, 0},
-                            {0, 1, 48, 1, 1, 1, 1, 0, 1},
-                            {64, 1, 48, 1, 1, 1, 1, 1, 1},
-                            {64, 1, 0, 1, 1, 1, 1, 1, 0}};
+    // A screen quad over the whole 64 x 48 frame.
     gfx.BeginQuads(0);
     gfx.SetQuadMaterial(&m);
-    gfx.DrawQuads(1, quad);
+    gfx.DrawQuads(1, ScreenQuad(0, 0, 64, 48, {1, 1, 1, 1}).data());
     gfx.EndQuads();
     const PngImage image = gfx.Image();
     // Texel centres sit at u = 0.25 and 0.75 (pixels 16 and 48); bilinear
@@ -124,12 +131,8 @@ TEST_F(RendererTest, TexturedQuadSamplesTheFirstStage) {
     // Tiling wraps: u = 1.25 samples the left texel again.
     m.stages[0].flags = envsys::kStageTileU;
     Begin(0, 0, 0);
-    const Vertex wrap[4] = {{0, 1, 0, 1, 1, 1, 1, 1.25f, 0.5f},
-                            {0, 1, 48, 1, 1, 1, 1, 1.25f, 0.5f},
-                            {64, 1, 48, 1, 1, 1, 1, 1.25f, 0.5f},
-                            {64, 1, 0, 1, 1, 1, 1, 1.25f, 0.5f}};
     gfx.SetQuadMaterial(&m);
-    gfx.DrawQuads(1, wrap);
+    gfx.DrawQuads(1, ScreenQuad(0, 0, 64, 48, {1, 1, 1, 1}, 1.25f, 0.5f, 1.25f, 0.5f).data());
     EXPECT_EQ(PixelAt(gfx.Image(), 10, 10).r, 255);
     gfx.ReleaseTexture(handle);
     EXPECT_EQ(gfx.LiveTextures(), 1);
@@ -155,12 +158,8 @@ TEST_F(RendererTest, BlendOperationsMixWithWhatIsThere) {
     for (const auto& c : kCases) {
         Begin(0, 0, 1);
         MaterialRecord m = Material(c.op);
-        const Vertex quad[4] = {{10, 1, 10, 1, 0, 0, c.alpha, 0, 0},
-                                {10, 1, 30, 1, 0, 0, c.alpha, 0, 1},
-                                {30, 1, 30, 1, 0, 0, c.alpha, 1, 1},
-                                {30, 1, 10, 1, 0, 0, c.alpha, 1, 0}};
         gfx.SetQuadMaterial(&m);
-        gfx.DrawQuads(1, quad);
+        gfx.DrawQuads(1, ScreenQuad(10, 10, 30, 30, {1, 0, 0, c.alpha}).data());
         const Rgb p = PixelAt(gfx.Image(), 20, 20);
         EXPECT_NEAR(p.r, c.r, 1) << "blend " << c.op;
         EXPECT_NEAR(p.b, c.b, 1) << "blend " << c.op;
@@ -245,13 +244,10 @@ TEST_F(RendererTest, ABatchLongerThanTheRecordingBoundIsDrawnWhole) {
     camera.SetViewport(16, 16);
     Begin(0, 0, 0);
     const float step = 1.0f / 65536;
-    const Vertex quad[4] = {{0, 1, 0, step, 0, 0, 1, 0, 0},
-                            {0, 1, 16, step, 0, 0, 1, 0, 1},
-                            {16, 1, 16, step, 0, 0, 1, 1, 1},
-                            {16, 1, 0, step, 0, 0, 1, 1, 0}};
+    const std::array<Vertex, 4> quad = ScreenQuad(0, 0, 16, 16, {step, 0, 0, 1});
     std::vector<Vertex> quads;
     for (int i = 0; i < 40000; ++i)
-        quads.insert(quads.end(), quad, quad + 4);
+        quads.insert(quads.end(), quad.begin(), quad.end());
     MaterialRecord m = Material(envsys::kBlendAdd);
     gfx.SetQuadMaterial(&m);
     gfx.DrawQuads(40000, quads.data());
@@ -281,11 +277,7 @@ TEST_F(RendererTest, BadInputDrawsNothingAndKeepsRunning) {
                             {-3e9f, 1, 0, 1, 0, 0, 1, 0, 0},   {-3e9f, 1, 3e9f, 1, 0, 0, 1, 0, 0},
                             {3e9f, 1, 3e9f, 1, 0, 0, 1, 0, 0}, {3e9f, 1, 0, 1, 0, 0, 1, 0, 0}};
     gfx.DrawQuads(2, wild);
-    const Vertex speck[4] = {{nan, 1, nan, 1, 0, 0, 1, 0, 0},
-                             {nan, 1, nan, 1, 0, 0, 1, 0, 0},
-                             {nan, 1, nan, 1, 0, 0, 1, 0, 0},
-                             {nan, 1, nan, 1, 0, 0, 1, 0, 0}};
-    gfx.DrawQuads(1, speck);
+    gfx.DrawQuads(1, ScreenQuad(nan, nan, nan, nan, {1, 0, 0, 1}, 0, 0, 0, 0).data());
     const float inf = std::numeric_limits<float>::infinity();
     const float red[4] = {1, 0, 0, 1};
     gfx.DrawStreak({0, 5, 0}, {inf, 5, nan}, red);
