@@ -98,15 +98,11 @@ TEST(Camera, OrientationRowsAreRightUpForward) {
     camera.pitchDegrees = 30;
     float m[9];
     camera.GetViewOrientation(m);
-    // Forward: east and 30 degrees up = (cos 30, 0, sin 30).
-    EXPECT_NEAR(m[6], 0.8660254f, 1e-5f);
-    EXPECT_NEAR(m[7], 0.0f, 1e-5f);
-    EXPECT_NEAR(m[8], 0.5f, 1e-5f);
-    // Right of east is south; up leans back toward west.
-    EXPECT_NEAR(m[1], -1.0f, 1e-5f);
-    EXPECT_NEAR(m[2], 0.0f, 1e-5f);
-    EXPECT_NEAR(m[3], -0.5f, 1e-5f);
-    EXPECT_NEAR(m[5], 0.8660254f, 1e-5f);
+    // Right of east is south; up leans back toward west, (-sin 30, 0, cos 30);
+    // forward is east and 30 degrees up, (cos 30, 0, sin 30).
+    const float rows[9] = {0, -1, 0, -0.5f, 0, 0.8660254f, 0.8660254f, 0, 0.5f};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[i], rows[i], 1e-5f) << i;
     camera.LookAlong({0, -1, 1});
     EXPECT_NEAR(camera.headingDegrees, 180.0f, 1e-4f);
     EXPECT_NEAR(camera.pitchDegrees, 45.0f, 1e-4f);
