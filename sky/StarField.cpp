@@ -215,7 +215,7 @@ void StarField::Update(float dt) {
     StarRecord* records = stars.Records();
     for (int32_t i = 0; i < k; ++i) {
         ++updateCursor;
-        if (updateCursor >= count || updateCursor < 0) updateCursor = 0;
+        if (updateCursor >= count) updateCursor = 0;
         RefreshStar(records[updateCursor]);
     }
 }

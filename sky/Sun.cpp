@@ -250,8 +250,8 @@ void Sun::Draw(float v) {
             quadBlock[i].a = twilightFactor;
         }
         const int32_t n = twilightFrames.count;
+        // Neither factor is negative, so only the upper end needs a bound.
         int32_t frame = TruncateToInt(static_cast<float>(n) * twilightFactor);
-        if (frame < 0) frame = 0;
         if (frame > n - 1) frame = n - 1;
         DrawOneQuad(gfx, n > 0 ? &twilightFrames.Records()[frame] : nullptr);
     }
@@ -271,17 +271,13 @@ void Sun::Draw(float v) {
     } else {
         flareOffset[0] = flareOffset[1] = 0.0f;
     }
-    DrawSunFlares(v);
+    DrawSunFlares(gfx, view, *current, v);
 }
 
-void Sun::DrawSunFlares(float v) {
-    GraphicsService* gfx = Gfx();
-    HostView* view = g_frame.currentView;
-    const LightState* current = g_frame.light;
-    if (!visible || gfx == nullptr || view == nullptr || current == nullptr) return;
+void Sun::DrawSunFlares(GraphicsService* gfx, HostView* view, const LightState& current, float v) {
     float hx = 0.0f, hy = 0.0f;
     if (flareIntensity > 0.0f) {
-        const float k = flareIntensity * current->sunLightLevel * 0.5f;
+        const float k = flareIntensity * current.sunLightLevel * 0.5f;
         const float color[4] = {k, k, k, v};
         view->ScreenExtent(flareIntensity * sunFlareSize, &hx, &hy);
         SetAlignedQuad(quadBlock, sunScreenPos[0], sunScreenPos[1], hx, hy, color);

@@ -12,6 +12,7 @@ namespace envsys {
 
 class IniFile;
 struct CelestialFrame;
+struct LightState;
 
 enum LensFlareFade : int32_t { kFadeNone = 0, kFadeNormal = 1, kFadeReverse = 2 };
 
@@ -39,7 +40,6 @@ public:
     HostLight* GetSunLight() const;
     void UpdateLight();
     void Draw(float visibility);
-    void DrawSunFlares(float visibility);
     void DrawLensFlares(float visibility);
     void Release();
 
@@ -63,12 +63,17 @@ public:
     BlockArray<MaterialRecord> twilightFrames;
     BlockArray<LensFlare> lensFlares;
 
-    // Per-frame draw state shared by Draw, DrawSunFlares and DrawLensFlares.
+    // Per-frame draw state shared by Draw and DrawLensFlares.
     float sunScreenPos[2] = {0.0f, 0.0f};
     float twilightFactor = 0.0f;
     float flareOffset[2] = {0.0f, 0.0f};
     float flareIntensity = 0.0f;
     float flareDirection[2] = {0.0f, 0.0f};
+
+private:
+    // The tail of Draw, for a sun that Draw found visible with every service
+    // and the light state present.
+    void DrawSunFlares(GraphicsService* gfx, HostView* view, const LightState& current, float visibility);
 };
 
 } // namespace envsys

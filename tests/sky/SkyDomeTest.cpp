@@ -9,6 +9,7 @@
 #include "config/Material.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
+#include "plugin/PluginState.h"
 #include "sky/SkyDome.h"
 #include "tests/sky/SkyTestSupport.h"
 
@@ -158,6 +159,15 @@ TEST_F(SkyColorTest, DayGivesRingColoursFogBelowAndTheFadedBandInPlace) {
     // Colours are rewritten without a second commit.
     for (size_t i = 0; i < host.gfx.meshes.size(); ++i)
         EXPECT_EQ(Mesh(i).commits, 1);
+
+    // One panel: rings of two vertices still take their colours. A dome of
+    // no size has no directions to glow along, and no NaN either.
+    dome.panelCount = 1;
+    dome.skyDistance = dome.panelHeight = 0.0f;
+    dome.BuildDome();
+    g_frame.sunGlowEnabled = 1;
+    dome.UpdateColors();
+    ExpectColor(Mesh(host.gfx.meshes.size() - 16).vertices[2], 0.4f, 0.55f, 0.85f);
 }
 
 TEST_F(SkyColorTest, TwilightGlowBlendsTowardsTheSunAndTheHorizonSeamFollows) {
@@ -172,6 +182,9 @@ TEST_F(SkyColorTest, TwilightGlowBlendsTowardsTheSunAndTheHorizonSeamFollows) {
     const float t2 = 80000.0f / std::sqrt(80000.0f * 80000.0f + 1500.0f * 1500.0f);
     ExpectColor(Mesh(0).vertices[0], t0 + (1 - t0) * 0.2f, t0 * 0.5f + (1 - t0) * 0.4f, (1 - t0) * 0.8f);
     ExpectColor(Mesh(0).vertices[18], t2 + (1 - t2) * 0.6f, t2 * 0.3f + (1 - t2) * 0.7f, t2 * 0.1f + (1 - t2) * 0.9f);
+    // Ring 1 at (0, 80000, 5750) blends towards the mean of the glows, (1, 0.4, 0.05).
+    const float t1 = 80000.0f / std::sqrt(80000.0f * 80000.0f + 5750.0f * 5750.0f);
+    ExpectColor(Mesh(0).vertices[9], t1 + (1 - t1) * 0.4f, t1 * 0.4f + (1 - t1) * 0.55f, t1 * 0.05f + (1 - t1) * 0.85f);
     // Panel 4 faces south: every dot product is negative, ring colours stay (as they
     // do everywhere at night, with the sun below every ring).
     ExpectColor(Mesh(4).vertices[0], 0.2f, 0.4f, 0.8f);
@@ -272,6 +285,17 @@ TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
     Set3(g_frame.sunVector, 0.0f, 1.0f, 0.0f);
     dome.UpdateColors();
     EXPECT_FLOAT_EQ(host.gfx.meshes[24]->vertices[0].b, 0.8f);
+    // Without a light state the colours stay; a mesh whose data the host
+    // stops handing out is neither coloured nor drawn.
+    g_environmentSystem.current.skyColor[2] = 0.1f;
+    g_frame.light = nullptr;
+    dome.UpdateColors();
+    g_frame.light = &g_environmentSystem.current;
+    host.gfx.meshes[24]->dataIsNull = true;
+    dome.UpdateColors();
+    dome.DrawUpper();
+    EXPECT_FLOAT_EQ(host.gfx.meshes[24]->vertices[0].b, 0.8f);
+    EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 7);
 }
 
 TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) {
@@ -314,6 +338,11 @@ TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) 
     EXPECT_EQ(host.gfx.LiveMeshes(), 24);
     EXPECT_EQ(host.gfx.textures.size(), 8u);
     EXPECT_EQ(host.gfx.texturesLoaded.back(), "hc5_8.dds");
+    // Levels beyond 0..4 are held to it.
+    dome.BuildHorizonBand(-1);
+    EXPECT_EQ(host.gfx.texturesLoaded.back(), "hc1_8.dds");
+    dome.BuildHorizonBand(9);
+    EXPECT_EQ(host.gfx.texturesLoaded.back(), "hc5_8.dds");
 
     // Hostile or missing patterns: the band is built with the material's own texture.
     host.messages.clear();
@@ -331,8 +360,18 @@ TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) 
         for (int p = 0; p < 8; ++p)
             EXPECT_EQ(dome.bandMaterials[p].stages[0].textureHandle, 42);
     }
+    // Without GFX nothing is given back: the host has taken its objects already.
+    load("hc%d_%d.dds");
+    dome.BuildHorizonBand(2);
+    const size_t calls = host.log.Sequence("GFX.").size();
+    g_plugin.gfx = nullptr;
     dome.Release();
+    g_plugin.gfx = &host.gfx;
+    EXPECT_EQ(host.log.Sequence("GFX.").size(), calls);
     EXPECT_EQ(host.mem.LiveBlocks(), baseBlocks);
+    for (auto& mesh : host.gfx.meshes)
+        mesh->released = true;
+    host.gfx.textures.clear();
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "config/IniFile.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
+#include "plugin/PluginState.h"
 #include "sky/StarField.h"
 #include "tests/sky/SkyTestSupport.h"
 
@@ -81,14 +82,54 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     EXPECT_EQ(Load(StarFile(1, "O")), 3);
     host.files.failAllOpens = false;
     stars.LoadStarData("missing.dat");
+    EXPECT_TRUE(host.Logged("Unable to find star data file .\\missing.dat!"));
     stars.LoadStarData(nullptr);
+    g_plugin.fmg = nullptr;
+    stars.LoadStarData("stars.dat");
+    g_plugin.fmg = &host.files;
     EXPECT_EQ(stars.stars.count, 3);
+    // Short reads are continued for the bytes still missing: 48, then 28, then 8.
+    host.files.maxReadBytes = 20;
+    EXPECT_EQ(Load(StarFile(3, "OBA")), 3);
+    const auto reads = host.log.Named("FMG.Read");
+    EXPECT_EQ((std::vector<double>{reads[reads.size() - 3].numbers[1], reads[reads.size() - 2].numbers[1],
+                                   reads.back().numbers[1]}),
+              (std::vector<double>{48, 28, 8}));
+    host.files.maxReadBytes = 0xFFFFFFFFu;
     // A refused block leaves no stars, with the block array's message.
     host.mem.FailAt(1);
     EXPECT_EQ(Load(StarFile(2, "OB")), 0);
     EXPECT_TRUE(host.Logged("Unable to allocate block memory of size 2!"));
     EXPECT_EQ(Load(StarFile(3, "OBA")), 3);
     EXPECT_FLOAT_EQ(stars.stars.Records()[2].rightAscension, 20.5f);
+}
+
+// Files that change between the count and the read: the second opening
+// fails, or finds one star fewer.
+class FickleFiles : public testing::MemoryFiles {
+public:
+    int32_t Open(const char* path, int32_t mode) override {
+        if (opens == 1) {
+            if (shrunk.empty()) return -1;
+            Add("stars.dat", shrunk);
+        }
+        return MemoryFiles::Open(path, mode);
+    }
+    std::string shrunk;
+};
+
+TEST_F(StarFieldTest, AFileThatChangesAfterItsCountKeepsOnlyTheStarsRead) {
+    FickleFiles fickle;
+    g_plugin.fmg = &fickle;
+    for (const std::string& shrunk : {std::string(), StarFile(3, "OB")}) {
+        fickle.opens = 0;
+        fickle.shrunk = shrunk;
+        fickle.Add("stars.dat", StarFile(3, "OBA"));
+        stars.LoadStarData("stars.dat");
+        EXPECT_EQ(stars.stars.count, shrunk.empty() ? 0 : 2);
+    }
+    g_plugin.fmg = &host.files;
+    EXPECT_EQ(fickle.OpenHandles(), 0);
 }
 
 class StarRefreshTest : public StarFieldTest {
@@ -169,6 +210,17 @@ TEST_F(StarRefreshTest, SlicedUpdateRefreshesItsShareAndWrapsTheCursor) {
         stars.stars.Records()[i].size = -99.0f;
     stars.UpdateAll();
     EXPECT_EQ(Refreshed(), 1000);
+    // Without a light state a star is sized as at night, (0.6 x 10 - 1) x 1;
+    // without a celestial frame it keeps its direction.
+    StarRecord& star = stars.stars.Records()[0];
+    g_frame.light = nullptr;
+    g_frame.celestialFrame = nullptr;
+    Set3(star.direction, 9.0f, 9.0f, 9.0f);
+    stars.UpdateAll();
+    EXPECT_FLOAT_EQ(star.size, 5.0f);
+    EXPECT_EQ(star.direction[0], 9.0f);
+    g_frame.light = &g_environmentSystem.current;
+    g_frame.celestialFrame = &g_environmentSystem.celestialFrame;
 }
 
 TEST_F(StarFieldTest, DrawTwinklesEachStarAndSkipsSmallOrHiddenOnes) {
@@ -198,10 +250,21 @@ TEST_F(StarFieldTest, DrawTwinklesEachStarAndSkipsSmallOrHiddenOnes) {
     EXPECT_EQ(host.log.Sequence("GFX.").front(), "GFX.BeginQuads");
     EXPECT_EQ(host.log.Sequence("GFX.").back(), "GFX.EndQuads");
 
-    // No view, nothing at all.
+    // Without a random-number service no star twinkles: s = 4.
+    g_plugin.rnd = nullptr;
+    host.gfx.quads.clear();
+    stars.Draw();
+    g_plugin.rnd = &host.random;
+    EXPECT_FLOAT_EQ(host.gfx.quads.at(0).vertices[0].x, 316.0f);
+
+    // No view or no graphics, nothing at all.
     g_frame.currentView = nullptr;
     host.log.Clear();
     stars.Draw();
+    g_frame.currentView = &host.gfx.view;
+    g_plugin.gfx = nullptr;
+    stars.Draw();
+    g_plugin.gfx = &host.gfx;
     EXPECT_EQ(host.log.Count("GFX.BeginQuads"), 0);
 }
 

@@ -7,6 +7,7 @@
 #include "config/IniFile.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
+#include "plugin/PluginState.h"
 #include "sky/Sun.h"
 #include "tests/sky/SkyTestSupport.h"
 
@@ -217,6 +218,21 @@ TEST_F(SunTest, LightFollowsTheGlareConeAndTheOvercast) {
     EXPECT_EQ(host.gfx.LiveLights(), 0);
 }
 
+// A view that answers no viewport and leaves the screen extents unwritten.
+class SilentView : public testing::TestView {
+public:
+    using TestView::TestView;
+    ViewInfo* GetViewInfo(ViewInfo**) override { return nullptr; }
+    void ScreenExtent(float, float*, float*) override {}
+};
+
+// A light whose data the host does not hand out.
+struct NoDataLight : HostLight {
+    LightRecord* GetLightData(LightRecord**) override { return nullptr; }
+    void Commit() override { ++commits; }
+    int commits = 0;
+};
+
 TEST_F(SunTest, WithoutViewOrViewportNothingIsDrawnOrDividedByZero) {
     Aim(0, 1, 0);
     g_frame.currentView = nullptr;
@@ -224,6 +240,50 @@ TEST_F(SunTest, WithoutViewOrViewportNothingIsDrawnOrDividedByZero) {
     sun.DrawLensFlares(1.0f);
     EXPECT_TRUE(host.gfx.quads.empty());
     EXPECT_EQ(sun.visible, 0);
+    // A sun seen in the last draw gets no lens flares, no light and no disc
+    // once the graphics service, the light state or the view is gone.
+    g_frame.currentView = &host.gfx.view;
+    NoDataLight light;
+    sun.light = &light;
+    sun.Draw(1.0f);
+    host.log.Clear();
+    g_plugin.gfx = nullptr;
+    sun.DrawLensFlares(1.0f);
+    sun.UpdateLight();
+    g_plugin.gfx = &host.gfx;
+    g_frame.light = nullptr;
+    sun.DrawLensFlares(1.0f);
+    sun.UpdateLight();
+    EXPECT_EQ(sun.GetSunLight(), nullptr);
+    g_frame.currentView = nullptr;
+    sun.DrawLensFlares(1.0f);
+    g_frame.currentView = &host.gfx.view;
+    sun.Draw(1.0f);
+    g_frame.light = &g_environmentSystem.current;
+    g_plugin.gfx = nullptr;
+    sun.Draw(1.0f);
+    g_plugin.gfx = &host.gfx;
+    sun.UpdateLight(); // the light answers no data: nothing committed
+    EXPECT_EQ(host.log.Sequence("GFX."), (std::vector<std::string>{"GFX.SetAmbientColor"}));
+    EXPECT_EQ(light.commits, 0);
+    sun.light = nullptr;
+    EXPECT_EQ(sun.GetSunDirection(nullptr), nullptr);
+
+    // Without a viewport and extents every quad is a point at the sun, and
+    // no flare intensity is left for the lens flares.
+    SilentView silent(host.log);
+    g_frame.currentView = &silent;
+    g_environmentSystem.current.sunBrightness = 0.5f;
+    Aim(-1, 1, 0);
+    ASSERT_TRUE(sun.lensFlares.Allocate(1));
+    host.gfx.quads.clear();
+    sun.Draw(1.0f);
+    sun.DrawLensFlares(1.0f);
+    ASSERT_EQ(host.gfx.quads.size(), 3u); // day disc, twilight disc, twilight flare
+    for (const DrawnQuad& quad : host.gfx.quads)
+        for (const Vertex& v : quad.vertices)
+            ExpectCorner(v, 0.0f, 240.0f);
+    g_frame.currentView = &host.gfx.view;
     // A viewport with no height gives the flares no falloff.
     g_frame.currentView = &host.gfx.view;
     host.gfx.view.info.bottom = host.gfx.view.info.top;
@@ -269,6 +329,25 @@ TEST_F(SunTest, LoadReadsFlaresFramesAndSurvivesHostilePatterns) {
             EXPECT_STREQ(sun.twilightFrames.Records()[i].stages[0].textureName, "");
     }
     EXPECT_EQ(host.gfx.LiveLights(), 1); // each reload gave the previous light back
+
+    // Without a graphics service the frames and flares are still read.
+    const int prepared = host.log.Count("GFX.PrepareMaterial");
+    g_plugin.gfx = nullptr;
+    messagesFor("f%d");
+    g_plugin.gfx = &host.gfx;
+    EXPECT_EQ(sun.twilightFrames.count, 5);
+    EXPECT_EQ(host.log.Count("GFX.PrepareMaterial"), prepared);
+}
+
+TEST_F(SunTest, DiscSizesOutsideTheIntegerRangeAreSaturated) {
+    Aim(0, 1, 0);
+    const float sizes[] = {std::nanf(""), 3e9f, -3e9f};
+    const double asked[] = {0.0, 2147483647.0, -2147483648.0};
+    for (int i = 0; i < 3; ++i) {
+        sun.daySunSize = sizes[i];
+        sun.Draw(1.0f);
+        EXPECT_EQ(host.log.Last("View.IsSunVisible")->numbers[2], asked[i]) << sizes[i];
+    }
 }
 
 } // namespace
