@@ -18,7 +18,9 @@ constexpr const char* kLayerSection = "CloudLayer";
 constexpr int32_t kMeshFormat = 4; // nine floats a vertex: position, colour, uv
 constexpr int16_t kBuiltMeshMode = 5;
 
-bool IsFinite(double v) { return v >= -DBL_MAX && v <= DBL_MAX; }
+// Tile sizes and draw offsets go to the host as floats: a value beyond the
+// float range (or not a number) would arrive as an infinity or garbage.
+bool FitsFloat(double v) { return v >= -FLT_MAX && v <= FLT_MAX; }
 
 } // namespace
 
@@ -54,10 +56,11 @@ void CloudLayer::Load(IniFile& file) {
 
 int32_t CloudLayer::LoadLevelTexture(const char* pattern, int32_t weatherLevel) {
     // A missing or rejected pattern gives no name, and the host is not asked
-    // for a texture without one.
+    // for a texture without one. An accepted pattern that is not empty never
+    // formats to an empty name: the level number is at least 1.
     if (StrIsEmpty(pattern)) return -1;
     char name[kNameBufferSize];
-    if (!FormatIntegerPattern(name, sizeof name, pattern, 1, weatherLevel + 1) || StrIsEmpty(name)) return -1;
+    if (!FormatIntegerPattern(name, sizeof name, pattern, 1, weatherLevel + 1)) return -1;
     return Gfx()->LoadTexture(name, 1, 1);
 }
 
@@ -77,7 +80,7 @@ void CloudLayer::Build(int32_t weatherLevel, float layerAltitude) {
         return;
     }
     const double t = tileSize;
-    if (!(t > 0.0) || !IsFinite(t)) {
+    if (!(t > 0.0) || !FitsFloat(t)) {
         LogMessage("Cloud layer TileSize must be above 0!");
         return;
     }
@@ -112,8 +115,9 @@ void CloudLayer::Build(int32_t weatherLevel, float layerAltitude) {
             for (const auto& c : corners) {
                 double a = 0.0;
                 if (k > 0.0) {
+                    // At most 1: the squared distance and k are not negative.
                     a = 1.0 - (c[0] * c[0] + c[1] * c[1]) * k;
-                    a = a < 0.0 ? 0.0 : (a > 1.0 ? 1.0 : a);
+                    a = a < 0.0 ? 0.0 : a;
                 }
                 *vertex++ = Vertex{
                     static_cast<float>(c[0]), static_cast<float>(c[1]), 0.0f, 1.0f, 1.0f, 1.0f, static_cast<float>(a),
@@ -144,14 +148,15 @@ void CloudLayer::Build(int32_t weatherLevel, float layerAltitude) {
 }
 
 void CloudLayer::Draw() {
-    if (mesh == nullptr || meshData == nullptr) return;
+    // The mesh and its data are set together by Build.
+    if (mesh == nullptr) return;
     const double* viewer = g_frame.viewerPosition;
     // Truncation towards zero, not floor: the grid snaps to whole tiles
     // towards the origin on both sides of it.
     const double ix = std::trunc(viewer[0] * invTileSize);
     const double iy = std::trunc(viewer[1] * invTileSize);
     const double offset[3] = {ix * tileSize - viewer[0], iy * tileSize - viewer[1], altitude - viewer[2]};
-    if (!IsFinite(offset[0]) || !IsFinite(offset[1]) || !IsFinite(offset[2])) return;
+    if (!FitsFloat(offset[0]) || !FitsFloat(offset[1]) || !FitsFloat(offset[2])) return;
     const float o[3] = {static_cast<float>(offset[0]), static_cast<float>(offset[1]), static_cast<float>(offset[2])};
     meshData->material = viewer[2] >= altitude ? &topMaterial : &bottomMaterial;
     mesh->DrawRelative(o);

@@ -37,11 +37,12 @@ float UnitDraw(RandomService* rnd) {
 void Approach(float& value, float target, float step) {
     const float diff = target - value;
     if (diff == 0.0f) return;
+    // Both are finite, so a difference that is not 0 has a sign.
     if (step > std::fabs(diff)) {
         value = target;
     } else if (diff > 0.0f) {
         value += step;
-    } else if (diff < 0.0f) {
+    } else {
         value -= step;
     }
 }
@@ -78,8 +79,7 @@ void Wind::Load(IniFile& file) {
     char prefix[32];
     char key[64];
     for (int32_t i = 0; i < n; ++i) {
-        WindChange* change = changes.At(i);
-        if (change == nullptr) break;
+        WindChange* change = changes.At(i); // one of the n records just allocated
         std::snprintf(prefix, sizeof prefix, "WindChange[%02d]", static_cast<int>(i + 1));
         std::snprintf(key, sizeof key, "%s.ChangeTime", prefix);
         change->changeTime = Finite(file.GetFloat(kWindSection, key, 0.0f));

@@ -20,16 +20,10 @@ float ReadFloat(IniFile& file, const char* section, const char* key, float defau
     return std::isfinite(v) ? v : defaultValue;
 }
 
-// A colour keeps its previous value when the key is missing or malformed.
-// The reader clamps every part to 0..1; should one still come back NaN, the
-// colour is kept as well.
+// A colour keeps its previous value when the key is missing or malformed;
+// the reader clamps every part to 0..1, a NaN part to 0.
 void ReadColor(IniFile& file, const char* section, const char* key, float* color) {
-    float read[3] = {color[0], color[1], color[2]};
-    if (GetColor(read, &file, section, key) == 0) return;
-    if (!std::isfinite(read[0]) || !std::isfinite(read[1]) || !std::isfinite(read[2])) return;
-    color[0] = read[0];
-    color[1] = read[1];
-    color[2] = read[2];
+    GetColor(color, &file, section, key);
 }
 
 void ReadLightState(IniFile& file, const char* section, LightState& state) {
@@ -43,12 +37,12 @@ void ReadLightState(IniFile& file, const char* section, LightState& state) {
     ReadColor(file, section, "FogColor", state.fogColor);
 }
 
-// The product of two finite settings may still overflow; the host gets the
-// largest float of that sign instead of an infinity.
+// The product of two finite settings may still overflow (it is never NaN);
+// the host gets the largest float of that sign instead of an infinity.
 float FiniteProduct(float a, float b) {
     const float p = a * b;
     if (std::isfinite(p)) return p;
-    return std::isnan(p) ? 0.0f : (p > 0.0f ? FLT_MAX : -FLT_MAX);
+    return p > 0.0f ? FLT_MAX : -FLT_MAX;
 }
 
 } // namespace

@@ -270,7 +270,9 @@ void EnvironmentSystem::RecomputeLighting() {
         g_frame.sunGlowEnabled = 1;
         float k;
         const float* glow;
-        if (h1 < h && h < hD) {
+        // Here h < hD already; for heights in falling order h2 <= h <= h1
+        // follows from failing the first test below.
+        if (h1 < h) {
             const float t = BlendFactor(h, h1, hD);
             Lerp(current, twilight1, day, t);
             Mix3(current.skyColor, twilight1.skyColor, workingSky, t);
@@ -278,7 +280,7 @@ void EnvironmentSystem::RecomputeLighting() {
             Mix3(current.fogColor, twilight1.fogColor, workingFog, t);
             k = (1.0f - t) * current.sunLightLevel;
             glow = twilight1.sunColor;
-        } else if (h2 <= h && h <= h1) {
+        } else if (h2 <= h) {
             const float t = BlendFactor(h, h1, h2);
             Lerp(current, twilight1, twilight2, t);
             k = current.sunLightLevel;

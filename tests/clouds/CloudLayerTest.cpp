@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "config/StringUtils.h"
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
+#include "plugin/PluginState.h"
 #include "testing/TestHost.h"
 
 namespace envsys {
@@ -124,21 +126,42 @@ TEST_F(CloudLayerTest, TruncationsAndTheInvisibleSingleTile) {
 }
 
 TEST_F(CloudLayerTest, DrawSnapsToWholeTilesTowardsZeroAndPicksTheViewersSide) {
+    DrawFrom(0, 0, 0); // nothing built: nothing drawn
     Grid(4, 1000.0);
     layer.Build(4, 500.0f);
-    DrawFrom(2500, 1200, 600);                                // ix 2, iy 1: offset -500, -200, -100
-    DrawFrom(-2500, -1200, 400);                              // ix -2 (not -3), iy -1: offset 500, 200, 100
-    DrawFrom(0, 0, 500);                                      // at the layer's altitude: seen from above
-    DrawFrom(std::numeric_limits<double>::quiet_NaN(), 0, 0); // no offset to draw at
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    DrawFrom(2500, 1200, 600);   // ix 2, iy 1: offset -500, -200, -100
+    DrawFrom(-2500, -1200, 400); // ix -2 (not -3), iy -1: offset 500, 200, 100
+    DrawFrom(0, 0, 500);         // at the layer's altitude: seen from above
+    DrawFrom(0, 0, -FLT_MAX);    // 500 + FLT_MAX rounds to FLT_MAX: still a float
+    // No offset to draw at, or none that a float holds.
+    DrawFrom(nan, 0, 0);
+    DrawFrom(0, nan, 0);
+    DrawFrom(0, 0, -1e300);
 
     const TestMesh& mesh = Mesh();
-    ASSERT_EQ(mesh.drawsRelative.size(), 3u);
-    const std::array<float, 3> expected[3] = {{-500, -200, -100}, {500, 200, 100}, {0, 0, 0}};
-    for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(mesh.drawsRelative.size(), 4u);
+    const std::array<float, 3> expected[4] = {{-500, -200, -100}, {500, 200, 100}, {0, 0, 0}, {0, 0, FLT_MAX}};
+    for (int i = 0; i < 4; ++i)
         EXPECT_EQ(mesh.drawsRelative[i], expected[i]) << i;
-    EXPECT_EQ(mesh.drawMaterials,
-              (std::vector<MaterialRecord*>{&layer.topMaterial, &layer.bottomMaterial, &layer.topMaterial}));
+    EXPECT_EQ(mesh.drawMaterials, (std::vector<MaterialRecord*>{&layer.topMaterial, &layer.bottomMaterial,
+                                                                &layer.topMaterial, &layer.bottomMaterial}));
 }
+
+// Graphics whose meshes come without a vertex array, or without an index array.
+class ArraylessGraphics : public testing::TestGraphics {
+public:
+    using TestGraphics::TestGraphics;
+    HostMesh* CreateMesh(int32_t vertexCount, int32_t indexCount, int32_t format) override {
+        auto* mesh = static_cast<TestMesh*>(TestGraphics::CreateMesh(vertexCount, indexCount, format));
+        if (withoutIndices)
+            mesh->record.indices = nullptr;
+        else
+            mesh->record.vertices = nullptr;
+        return mesh;
+    }
+    bool withoutIndices = false;
+};
 
 TEST_F(CloudLayerTest, GridsThatCannotBeIndexedOrHaveNoSizeAndNullMeshesBuildNothing) {
     for (int32_t tiles : {0, -3, 129, INT_MAX}) {
@@ -168,6 +191,15 @@ TEST_F(CloudLayerTest, GridsThatCannotBeIndexedOrHaveNoSizeAndNullMeshesBuildNot
     EXPECT_FALSE(layer.IsBuilt());
     EXPECT_EQ(host.gfx.LiveMeshes(), 0);
     EXPECT_EQ(Mesh().commits, 0);
+    ArraylessGraphics arrayless(host.log);
+    g_plugin.gfx = &arrayless;
+    for (bool withoutIndices : {false, true}) {
+        arrayless.withoutIndices = withoutIndices;
+        layer.Build(3, 0.0f);
+        EXPECT_FALSE(layer.IsBuilt());
+    }
+    g_plugin.gfx = &host.gfx;
+    EXPECT_EQ(arrayless.LiveMeshes(), 0);
 }
 
 TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldOnesBack) {
@@ -180,6 +212,7 @@ TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldO
 
     layer.Build(3, 700.0f); // bottom first
     EXPECT_EQ(host.gfx.texturesLoaded, (std::vector<std::string>{"ovc_bot04.dds", "ovc_top4.dds"}));
+    EXPECT_EQ(host.log.Last("GFX.LoadTexture")->numbers, (std::vector<double>{1, 1}));
     EXPECT_EQ(host.gfx.textures[layer.topMaterial.stages[0].textureHandle], "ovc_top4.dds");
     EXPECT_EQ(host.gfx.textures[layer.bottomMaterial.stages[0].textureHandle], "ovc_bot04.dds");
     layer.Build(4, 700.0f);
@@ -201,6 +234,19 @@ TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldO
     EXPECT_TRUE(host.gfx.textures.empty());
     EXPECT_EQ(host.gfx.LiveMeshes(), 0);
     EXPECT_TRUE(layer.topTexture == nullptr && layer.bottomTexture == nullptr);
+
+    // Levels outside 0..4 are held to it; without GFX nothing is given back
+    // (the host has taken its objects already).
+    LoadText(kLayerFile);
+    for (int32_t level : {-1, 5})
+        layer.Build(level, 700.0f);
+    EXPECT_EQ(host.gfx.texturesLoaded.back(), "ovc_top5.dds");
+    EXPECT_EQ(host.gfx.texturesLoaded[host.gfx.texturesLoaded.size() - 3], "ovc_top1.dds");
+    const size_t calls = host.log.Sequence("GFX.").size();
+    g_plugin.gfx = nullptr;
+    layer.Release();
+    g_plugin.gfx = &host.gfx;
+    EXPECT_EQ(host.log.Sequence("GFX.").size(), calls);
 }
 
 TEST_F(CloudLayerTest, HostilePatternsNameNoTexture) {

@@ -3,6 +3,7 @@
 // values from the file or the host.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -179,12 +180,25 @@ TEST_F(WindTest, HostileStepsDrawsAndSettingsLeaveAFiniteWind) {
     for (float v : out)
         EXPECT_TRUE(std::isfinite(v));
     EXPECT_TRUE(std::isfinite(wind.GetWindDirection()));
+    EXPECT_EQ(wind.GetWindVector(nullptr), nullptr);
+    // A gust that takes the speed beyond the largest float is no wind.
+    wind.SetWind(0.0f, 3e38f, FLT_MAX);
+    change.speedOffset = change.targetSpeedOffset = 2.0f;
+    wind.Update(0.1f);
+    EXPECT_EQ(wind.speed, 0.0f);
 
-    // Without a random-number service an attempt changes nothing.
+    // Without a random-number service an attempt changes nothing; a draw
+    // above 1 counts as 1.
     g_plugin.rnd = nullptr;
     change.targetDirectionOffset = 1.0f;
     wind.Update(2.0f);
     EXPECT_EQ(change.targetDirectionOffset, 1.0f);
+    struct WildRandom : RandomService {
+        float Random(float) override { return 7.0f; }
+    } wild;
+    g_plugin.rnd = &wild;
+    wind.Update(2.0f);
+    EXPECT_EQ(change.targetDirectionOffset, 4.0f);
     g_plugin.rnd = &host.random;
 }
 
@@ -199,10 +213,12 @@ TEST_F(WindTest, LoadReadsConsecutiveChangesAndDisarmsHostileRates) {
     ASSERT_EQ(wind.changes.count, 2);                     // the gap before 04 ends the list
     const float* first = &wind.changes.At(0)->changeTime; // the six settings in file order
     EXPECT_EQ(std::vector<float>(first, first + 6), (std::vector<float>{10, 50, 1.5f, 4, 2, 30}));
-    // A negative or non-numeric rate never moves; an infinite amount is none.
+    // A negative or infinite rate never moves; an infinite amount is none,
+    // the largest float is still a number.
     const WindChange& second = *wind.changes.At(1);
     EXPECT_EQ(std::vector<float>({second.speedRate, second.directionRate, second.speedAmount}),
               std::vector<float>(3, 0.0f));
+    EXPECT_EQ(second.changeChance, FLT_MAX);
 
     // A reload restarts the changes' state and gives the old block back; a
     // failed block leaves the base wind alone.

@@ -261,6 +261,7 @@ TEST_F(Lighting, TheTransitionBandBlendsTowardsTheCloud) {
     EXPECT_COLOR(es.current.skyColor, 0.25f * 0.2f + 0.375f, 0.25f * 0.4f + 0.375f, 0.25f * 0.8f + 0.375f);
     EXPECT_NEAR(es.fogStart, 1000.0f - 990.0f * 0.75f, 1e-3f);
     EXPECT_NEAR(es.fogEnd, 20000.0f - 19800.0f * 0.75f, 1e-2f);
+    EXPECT_COLOR(es.current.horizonColor, 0.525f, 0.55f, 0.6f); // 0.25 Day's + 0.375
 
     // 40 below: b = 0.6 on top of the overcast state.
     PlaceViewer(960.0);
@@ -304,6 +305,26 @@ TEST_F(Lighting, RecomputeScheduleWholeSecondsAndMidnightCarry) {
     host.Frame(1e6f);
     CalendarDate d{};
     EXPECT_EQ(env->GetDate(&d)->day, 3);
+    // Beyond the 32-bit range of seconds either way: one day each (a
+    // negative gathered time waits for a marked frame).
+    host.Frame(1e10f);
+    host.SetTime(12, 0, 0);
+    host.Frame(-1e10f);
+    EXPECT_EQ(env->GetDate(&d)->day, 5);
+}
+
+TEST_F(Lighting, NotANumberInTheStatesOrSettingsReachesGraphicsAsZero) {
+    // The blends leave the height entry alone and Day's brightness blends
+    // into the twilight; the clear fog start is taken as it is.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    es.current.sunHeight = nan;
+    es.day.sunBrightness = nan;
+    es.weather.startClear = nan;
+    Recompute(0.35f);
+    EXPECT_EQ(es.current.sunHeight, 0.0f);
+    EXPECT_EQ(es.current.sunBrightness, 0.0f);
+    FrameWithoutRecompute();
+    EXPECT_EQ(host.gfx.fogRange[0], 0.0f);
 }
 
 TEST_F(Lighting, EnteringOrCrossingTheLayerRecomputesAtOnce) {
@@ -361,6 +382,7 @@ TEST_F(Lighting, InclementParticlesAreEmittedAroundTheViewerBelowTheLayer) {
     EXPECT_TRUE(first.zero[0] == 0 && first.zero[2] == 0 && first.one == 1.0f);
     // The second is 10 units along the viewer's forward row (north).
     const EmitterRecord& second = host.particles.emitted[1];
+    EXPECT_DOUBLE_EQ(second.position[0], 100.0);
     EXPECT_DOUBLE_EQ(second.position[1], -40.0);
     EXPECT_DOUBLE_EQ(second.position[2], 400.0);
     // The service filled each handle, and keeps getting it back.

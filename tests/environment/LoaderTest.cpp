@@ -39,6 +39,8 @@ TEST_F(Loader, AMissingFileIsLoggedAndChangesNothing) {
     EXPECT_EQ(host.log.Count("PTS.CreateParticleSystem"), 0);
     EXPECT_EQ(host.log.Count("GFX.LoadingFinished"), 0);
     EXPECT_EQ(env->GetAirDensity(0.0f), 0.0f);
+    float g[3] = {5.0f, 5.0f, 5.0f};
+    EXPECT_EQ(V3(env->GetGravityVector(g)), (std::vector<float>{0.0f, 0.0f, 0.0f}));
     // A null name is a file that does not exist.
     EXPECT_EQ(env->LoadEnvironment(nullptr), 0);
     EXPECT_EQ(es.recomputeNeeded, 0);
@@ -136,7 +138,7 @@ TEST_F(Loader, NumbersTheModelCannotUseReadAsTheirDefaults) {
     // The colour reader clamps a NaN part to 0 and keeps the others.
     EXPECT_EQ(V3(es.day.skyColor), (std::vector<float>{0.0f, 0.5f, 0.5f}));
     float g[3];
-    EXPECT_EQ(V3(env->GetGravityVector(g)), (std::vector<float>{FLT_MAX, 0.0f, -1e30f}));
+    EXPECT_EQ(V3(env->GetGravityVector(g)), (std::vector<float>{FLT_MAX, 0.0f, -FLT_MAX}));
 }
 
 } // namespace
