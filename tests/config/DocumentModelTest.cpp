@@ -32,13 +32,15 @@ TEST(TextBuffer, OneZeroedBlockWhoseLastByteAppendNeverUses) {
     EXPECT_EQ(buffer.Current(), base + 6);
     EXPECT_EQ(buffer.FreeSpace(), 1u);
     EXPECT_FALSE(buffer.Append("")); // 16 + 0 + 1 reaches the capacity
-    EXPECT_EQ(buffer.base, base);    // never moves
+    EXPECT_FALSE(buffer.Append(nullptr));
+    EXPECT_EQ(buffer.base, base); // never moves
 
     EXPECT_TRUE(buffer.SeekTo(base + 6));
     EXPECT_STREQ(buffer.Current(), "123456789");
     EXPECT_FALSE(buffer.SeekTo(base + 3)); // inside a string, not at one
     EXPECT_FALSE(buffer.SeekTo(base + 5)); // a NUL byte
     EXPECT_FALSE(buffer.SeekTo(nullptr));
+    EXPECT_FALSE(buffer.SeekTo(base + 16)); // past the text
 
     buffer.SeekTo(base);
     int strings = 0;
@@ -49,6 +51,18 @@ TEST(TextBuffer, OneZeroedBlockWhoseLastByteAppendNeverUses) {
     buffer.Reset();
     EXPECT_EQ(buffer.End(), base);
     EXPECT_EQ(std::string(base, 17), std::string(17, '\0'));
+    // Raw text as a read leaves it: a CR LF pair gives an empty string, and
+    // the last line has no terminator; a commit beyond the storage is cut.
+    std::memcpy(buffer.End(), "a\0\0b", 4);
+    buffer.Commit(4);
+    buffer.SeekTo(base);
+    for (strings = 0; buffer.HasMore(); buffer.Next())
+        ++strings;
+    EXPECT_EQ(strings, 3);
+    buffer.Next();
+    buffer.Commit(100);
+    EXPECT_EQ(buffer.FreeSpace(), 0u);
+    buffer.Reset();
     buffer.Release();
     EXPECT_EQ(buffer.base, nullptr);
     EXPECT_EQ(buffer.FreeSpace(), 0u);
@@ -66,6 +80,8 @@ TEST(TextBuffer, FailedAllocationLeavesNoStorage) {
     EXPECT_EQ(buffer.FreeSpace(), 0u);
     EXPECT_FALSE(buffer.Append("x"));
     EXPECT_FALSE(buffer.SeekTo("x"));
+    buffer.Commit(5);
+    buffer.Next();
     buffer.Reset();
     buffer.Release();
 }
@@ -138,11 +154,26 @@ TEST(PointerList, WorksOnTheHeapWithoutMem) {
     // Before InitDLL there is no MEM: nodes come from the heap and go back
     // to it.
     const int32_t before = HeapFallbackBlockCount();
-    Named record{"x"};
+    Named records[] = {{"x"}, {"y"}, {"z"}};
     PointerList list;
     list.Init();
-    ASSERT_TRUE(list.Append(&record));
-    EXPECT_EQ(HeapFallbackBlockCount(), before + 1);
+    list.RemoveCurrent(); // nothing to remove
+    for (Named& r : records)
+        ASSERT_TRUE(list.Append(&r));
+    ASSERT_TRUE(list.Append(nullptr)); // a node without a record has no name
+    EXPECT_EQ(HeapFallbackBlockCount(), before + 4);
+    EXPECT_FALSE(list.FindByName("w"));
+    // Moving a list onto itself or from nowhere changes nothing.
+    list.MoveToFront(&list);
+    list.MoveToFront(nullptr);
+    EXPECT_EQ(list.count, 4);
+    // Blocks go back newest first, then from the middle and the end of the
+    // heap's own list.
+    list.FindByName("z");
+    list.RemoveCurrent();
+    list.FindByName("y");
+    list.RemoveCurrent();
+    EXPECT_EQ(HeapFallbackBlockCount(), before + 2);
     list.Clear();
     EXPECT_EQ(HeapFallbackBlockCount(), before);
 }

@@ -34,13 +34,16 @@ TEST(FormatIntegerPattern, FormatsIntegerConversionsWithFlagsWidthAndPrecision) 
     EXPECT_EQ(Format("100%% sky%d", 1, 2), "100% sky2");
     EXPECT_EQ(Format("plain.tga", 0), "plain.tga");
     EXPECT_EQ(Format("%5.3d", 1, -7), " -007");
+    // Flags in either order; the widest field arrives whole.
+    EXPECT_EQ(Format("%#08x|%0#8x", 2, 31, 31), "0x00001f|0x00001f");
+    EXPECT_EQ(Format("%259d", 1, 42), std::string(257, ' ') + "42");
 }
 
 TEST(FormatIntegerPattern, RefusesHostilePatternsWithAnEmptyOutputAndAMessage) {
     ConfigHost h;
     const std::vector<std::string> hostile =
         testing::Split("%s name%n %*d %.*d %ld %lld %hd %zu %jd %qd %I64d %f %e %p %a tail% %d%d%d %5$d %1000d %.1000d "
-                       "%#d %05c %.2c %- %99999999999999999999d",
+                       "%#d %05c %.2c %- %99999999999999999999d %000000000000001d",
                        ' ');
     for (const std::string& pattern : hostile) {
         h.host.messages.clear();
@@ -58,6 +61,10 @@ TEST(FormatIntegerPattern, RefusesHostilePatternsWithAnEmptyOutputAndAMessage) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(Format(nullptr, 1, 1, 2, &ok), "");
     EXPECT_FALSE(ok);
+    for (int32_t argCount : {-1, 3}) {
+        EXPECT_EQ(Format("x", argCount, 1, 2, &ok), "");
+        EXPECT_FALSE(ok);
+    }
     char tiny[1] = {'#'};
     EXPECT_FALSE(FormatIntegerPattern(nullptr, 10, "%d", 1, 1));
     EXPECT_FALSE(FormatIntegerPattern(tiny, 0, "%d", 1, 1));
@@ -79,6 +86,9 @@ TEST(FormatIntegerPattern, OutputIsBoundedAndTerminated) {
     EXPECT_TRUE(FormatIntegerPattern(out, 4, "%d", 1, -2147483647 - 1));
     EXPECT_STREQ(out, "-21");
     EXPECT_EQ(out[4], '#');
+    // A "%%" that finds the buffer full ends the output there.
+    EXPECT_TRUE(FormatIntegerPattern(out, 3, "ab%%%d", 1, 5));
+    EXPECT_STREQ(out, "ab");
 
     // Many valid conversions of one argument are still bounded by the count.
     const std::string many = std::string("%%") + std::string(150, 'x') + "%259d" + "%%";

@@ -130,15 +130,26 @@ TEST_F(Getters, VectorsReadUpToThreeCommaSeparatedParts) {
     const struct {
         const char* key;
         float x, y, z;
-    } cases[] = {{"Full", 1.5f, -2.0f, 3.25f}, {"Two", 1.0f, 2.0f, 0.0f},   {"One", 0.0f, 0.0f, 0.0f},
-                 {"Four", 1.0f, 2.0f, 3.0f},   {"Stray", 0.0f, 0.0f, 7.0f}, {"Spaced", 1.0f, 2.0f, 3.0f},
-                 {"Missing", 0.0f, 0.0f, 0.0f}};
+    } cases[] = {{"Full", 1.5f, -2.0f, 3.25f},
+                 {"Two", 1.0f, 2.0f, 0.0f},
+                 {"One", 0.0f, 0.0f, 0.0f},
+                 {"Four", 1.0f, 2.0f, 3.0f},
+                 {"Stray", 0.0f, 0.0f, 7.0f},
+                 {"Spaced", 1.0f, 2.0f, 3.0f},
+                 {"Missing", 0.0f, 0.0f, 0.0f},
+                 // 0.6 of a double's step above the float halfway 16777217: the
+                 // correctly rounded double rounds up to 16777218, a double made
+                 // from the rounded 18-digit mantissa would land on the halfway.
+                 {"Halfway", 16777218.0f, 0.0f, 0.0f}};
     for (const auto& c : cases) {
         float v[3] = {9, 9, 9};
         GetVector(v, file, "Vectors", c.key);
         EXPECT_EQ(std::vector<float>(v, v + 3), std::vector<float>({c.x, c.y, c.z})) << c.key;
     }
     GetVector(nullptr, file, "Vectors", "Full");
+    float none[3] = {9, 9, 9};
+    GetVector(none, nullptr, "Vectors", "Full"); // no document: a zero vector
+    EXPECT_EQ(std::vector<float>(none, none + 3), std::vector<float>({0, 0, 0}));
 }
 
 TEST_F(Getters, ColoursAreClampedAndNeedThreeParts) {

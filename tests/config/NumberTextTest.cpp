@@ -72,7 +72,8 @@ TEST(NumberTextTest, WorkedValues) {
     EXPECT_EQ(TextToInteger(" 12.5abc"), 12);
     EXPECT_FLOAT_EQ(TextToFloat(" 12.5abc"), 12.5f);
     EXPECT_EQ(TextToInteger("\t-42"), -42);
-    EXPECT_EQ(TextToInteger("0x1A"), 0); // atol reads decimal only
+    EXPECT_EQ(TextToInteger("0x1A"), 0);                      // atol reads decimal only
+    EXPECT_EQ(TextToInteger("-0000000000000000000042"), -42); // 22 digits, most of them leading zeros
     EXPECT_FLOAT_EQ(TextToFloat("2.5e3"), 2500.0f);
     EXPECT_EQ(TextToFloat("textures\\sky.tga"), 0.0f);
     // Where the runtimes part: beyond 32 bits a C99 atol saturates while

@@ -64,6 +64,8 @@ TEST(StringUtils, TrimRemovesOuterWhiteSpaceOnly) {
     EXPECT_STREQ(StrTrim(text), "x");
     EXPECT_EQ(StrTrim(nullptr), nullptr);
     EXPECT_EQ(StrTrimRight(nullptr), nullptr);
+    EXPECT_EQ(StrTrimRightKnown(nullptr, 5), 0u);
+    StrClear(nullptr);
 }
 
 TEST(StringUtils, CaseConversionChangesAsciiLettersOnly) {
@@ -172,9 +174,19 @@ TEST(StringUtils, EmptyNamesGiveAnEmptyPathAndAMessage) {
     fmgCheckFilename("dir", nullptr, "INI", out, sizeof out);
     EXPECT_STREQ(out, "");
     fmgCheckFilename("dir", nullptr, "INI", nullptr, 0);
-    ASSERT_EQ(h.host.messages.size(), 3u);
+    fmgCheckFilePath("dir", nullptr, nullptr, 0);
+    ASSERT_EQ(h.host.messages.size(), 4u);
     EXPECT_EQ(h.host.messages[0], "fmgCheckFilePath: NULL string passed in as argument, no action taken.");
     EXPECT_EQ(h.host.messages[1], "fmgCheckFilename: NULL string passed in as argument, no action taken.");
+    // A buffer of no size is never written, with a name or without one.
+    std::strcpy(out, "kept");
+    for (const char* name : {"", "f"}) {
+        fmgCheckFilePath("dir", name, out, 0);
+        fmgCheckFilename("dir", name, "INI", out, 0);
+        fmgCheckFilename("dir", name, "INI", nullptr, 16);
+        fmgCheckFilePath("dir", name, nullptr, 16);
+    }
+    EXPECT_STREQ(out, "kept");
 }
 
 } // namespace
