@@ -148,21 +148,6 @@ TEST_F(CloudLayerTest, DrawSnapsToWholeTilesTowardsZeroAndPicksTheViewersSide) {
                                                                 &layer.topMaterial, &layer.bottomMaterial}));
 }
 
-// Graphics whose meshes come without a vertex array, or without an index array.
-class ArraylessGraphics : public testing::TestGraphics {
-public:
-    using TestGraphics::TestGraphics;
-    HostMesh* CreateMesh(int32_t vertexCount, int32_t indexCount, int32_t format) override {
-        auto* mesh = static_cast<TestMesh*>(TestGraphics::CreateMesh(vertexCount, indexCount, format));
-        if (withoutIndices)
-            mesh->record.indices = nullptr;
-        else
-            mesh->record.vertices = nullptr;
-        return mesh;
-    }
-    bool withoutIndices = false;
-};
-
 TEST_F(CloudLayerTest, GridsThatCannotBeIndexedOrHaveNoSizeAndNullMeshesBuildNothing) {
     for (int32_t tiles : {0, -3, 129, INT_MAX}) {
         Grid(tiles, 1000.0);
@@ -191,15 +176,6 @@ TEST_F(CloudLayerTest, GridsThatCannotBeIndexedOrHaveNoSizeAndNullMeshesBuildNot
     EXPECT_FALSE(layer.IsBuilt());
     EXPECT_EQ(host.gfx.LiveMeshes(), 0);
     EXPECT_EQ(Mesh().commits, 0);
-    ArraylessGraphics arrayless(host.log);
-    g_plugin.gfx = &arrayless;
-    for (bool withoutIndices : {false, true}) {
-        arrayless.withoutIndices = withoutIndices;
-        layer.Build(3, 0.0f);
-        EXPECT_FALSE(layer.IsBuilt());
-    }
-    g_plugin.gfx = &host.gfx;
-    EXPECT_EQ(arrayless.LiveMeshes(), 0);
 }
 
 TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldOnesBack) {

@@ -8,6 +8,7 @@
 #include "clouds/ReflectionMaps.h"
 #include "config/IniFile.h"
 #include "plugin/EnvironmentSystem.h"
+#include "plugin/PluginState.h"
 #include "testing/TestHost.h"
 
 namespace envsys {
@@ -87,6 +88,21 @@ TEST_F(ReflectionMapsTest, EmptyNegativeOrOverflowingCountsKeepThePreviousGrid) 
             << counts;
     }
     EXPECT_EQ(host.log.Count("GFX.LoadTexture"), 8);
+}
+
+TEST_F(ReflectionMapsTest, OneRowIsAGridAndWithoutGfxNothingIsLoadedHandedOverOrGivenBack) {
+    const char* oneRow = "NumSunLightLevel=1\nNumReflectionLevel=2\nTextureNameFormat=r%d%d\n";
+    LoadText(oneRow);
+    UpdateAt(0.0f);
+    EXPECT_EQ(host.log.Last("GFX.SetReflectionMaps")->numbers, (Numbers{0, 2, 100, 101}));
+    g_plugin.gfx = nullptr;
+    LoadText(oneRow);
+    UpdateAt(1.0f);
+    maps.Release();
+    g_plugin.gfx = &host.gfx;
+    EXPECT_EQ(host.log.Sequence("GFX."),
+              (std::vector<std::string>{"GFX.LoadTexture", "GFX.LoadTexture", "GFX.SetReflectionMaps"}));
+    host.gfx.textures.clear();
 }
 
 TEST_F(ReflectionMapsTest, HostilePatternsLoadNothingAndAFailedBlockLeavesNoGrid) {

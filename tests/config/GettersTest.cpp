@@ -137,10 +137,11 @@ TEST_F(Getters, VectorsReadUpToThreeCommaSeparatedParts) {
                  {"Stray", 0.0f, 0.0f, 7.0f},
                  {"Spaced", 1.0f, 2.0f, 3.0f},
                  {"Missing", 0.0f, 0.0f, 0.0f},
-                 // 0.6 of a double's step above the float halfway 16777217: the
-                 // correctly rounded double rounds up to 16777218, a double made
-                 // from the rounded 18-digit mantissa would land on the halfway.
-                 {"Halfway", 16777218.0f, 0.0f, 0.0f}};
+                 // 0.46 of a double's step above the float halfway 16777217: the
+                 // correctly rounded double is the halfway, which rounds to even;
+                 // the 18-digit mantissa rounded to a double first would end
+                 // 0.86 of a step above it and round up to 16777218.
+                 {"Halfway", 16777216.0f, 0.0f, 0.0f}};
     for (const auto& c : cases) {
         float v[3] = {9, 9, 9};
         GetVector(v, file, "Vectors", c.key);
@@ -150,6 +151,7 @@ TEST_F(Getters, VectorsReadUpToThreeCommaSeparatedParts) {
     float none[3] = {9, 9, 9};
     GetVector(none, nullptr, "Vectors", "Full"); // no document: a zero vector
     EXPECT_EQ(std::vector<float>(none, none + 3), std::vector<float>({0, 0, 0}));
+    EXPECT_EQ(GetColor(none, nullptr, "Vectors", "Full"), 0);
 }
 
 TEST_F(Getters, ColoursAreClampedAndNeedThreeParts) {
@@ -351,6 +353,15 @@ TEST(GettersRecordDefaults, MissingKeysAreAddedWithTheirDefaults) {
         EXPECT_EQ(file.FindSection("Old")->keys.count, 2);
         EXPECT_TRUE(file.SetInt("Old", "Kept", 3)); // already there: the first wins
         EXPECT_EQ(file.GetInt("Old", "Kept", 5), 1);
+        // A float's integer reading saturates and NaN reads 0; no text is empty.
+        const float floats[] = {3e9f, -3e9f, std::nanf("")};
+        const int32_t integers[] = {INT32_MAX, INT32_MIN, 0};
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(file.SetFloat("Float", std::to_string(i).c_str(), floats[i]));
+            EXPECT_EQ(file.GetInt("Float", std::to_string(i).c_str(), 5), integers[i]);
+        }
+        ASSERT_TRUE(file.SetString("Old", "Null", nullptr));
+        EXPECT_EQ(file.FindKey("Old", "Null")->integerValue, 0);
     }
     EXPECT_EQ(h.LeakedBlocks(), 0u);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/IniFile.h"
+#include "plugin/PluginState.h"
 #include "tests/config/ConfigTestSupport.h"
 
 namespace envsys {
@@ -154,7 +155,7 @@ TEST(Parser, AFileThatStartsWithALineBreakYieldsNothing) {
 TEST(Parser, TheTextIsLeftWithEveryLineBreakMadeATerminator) {
     static const char kMixed[] = "[A]\r\nk=1\rj=2\n\n\r[B]\nx=\0y=3\r\n;c\r\n#x\n[C]";
     static const char kLeadingBreak[] = "\n[A]\r\nk=1\r\n";
-    static const char kLeadingNul[] = "\0[A]\nk=1\n";
+    static const char kLeadingNul[] = "\0\n[A]\nk=1\n";
     const struct {
         std::string text;
         bool parsed;
@@ -184,6 +185,34 @@ TEST(Parser, TheTextIsLeftWithEveryLineBreakMadeATerminator) {
     // The NUL byte ends the line "x=" and starts the line "y=3".
     EXPECT_EQ(KeyList(file, "A"), "k=1,j=2");
     EXPECT_EQ(KeyList(file, "B"), "x,y=3");
+}
+
+TEST(Parser, EmptyNamesAreKeptButNeverFound) {
+    ConfigHost h;
+    h.host.files.Add("empty_names.ini", "[S]\na=1\n=2\n[]\nb=3\n#include \"\"\n");
+    IniFile file("empty_names.ini", 0, 0);
+    EXPECT_EQ(SectionNames(file), "S,");
+    EXPECT_EQ(KeyList(file, "S"), "a=1,=2");
+    EXPECT_EQ(file.GetInt("]", "b", 0), 0);
+    // Without a file service there is no document.
+    g_plugin.fmg = nullptr;
+    IniFile none("empty_names.ini", 0, 0);
+    g_plugin.fmg = &h.host.files;
+    EXPECT_EQ(SectionNames(none), "");
+}
+
+TEST(Parser, AnIncludeThatFindsTwoBytesFreeReadsOneForTheTerminatorToFollow) {
+    ConfigHost h;
+    // The first file and its terminator leave two bytes of the document's
+    // text free; any byte but NUL may start an include's name.
+    std::string main = "#include b.ini\n#include \x01.ini\n;";
+    main += std::string(kDocumentTextCapacity - 2 - main.size(), 'x');
+    h.host.files.Add("main.ini", main);
+    h.host.files.Add("b.ini", "[B]\n");
+    IniFile file("main.ini", 0, 0);
+    EXPECT_EQ(OpenedNames(h.host), (std::vector<std::string>{".\\main.ini", "b.ini", "\x01.ini"}));
+    EXPECT_EQ(h.host.log.Last("FMG.Read")->numbers[1], 1.0);
+    EXPECT_EQ(file.text.FreeSpace(), 0u);
 }
 
 TEST(Parser, AMissingFileOrIncludeIsSkipped) {

@@ -87,6 +87,12 @@ TEST(Clock, NormalisationCarriesAndBorrowsWholeDays) {
     t = {-49, 0, 0, 0};
     EXPECT_EQ(NormalizeTime(t), -3);
     EXPECT_EQ(t.hours, 23);
+    t = {-48, 0, 0, 0}; // exactly two days back: nothing to borrow
+    EXPECT_EQ(NormalizeTime(t), -2);
+    EXPECT_EQ(t.hours, 0);
+    // Seconds of a time not yet normalised saturate at 32 bits.
+    EXPECT_EQ(SecondsOfDay({INT32_MAX, 0, 0, 0}), INT32_MAX);
+    EXPECT_EQ(SecondsOfDay({INT32_MIN, 0, 0, 0}), INT32_MIN);
     // Extreme fields are carried without overflow: INT32_MAX hours is
     // 89478485 days and 7 hours.
     t = {INT32_MAX, 59, 59, 0};

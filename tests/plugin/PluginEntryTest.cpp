@@ -80,10 +80,15 @@ TEST(PluginEntry, VersionTextFromTheBuildDate) {
         FormatVersionText(c[0], text, sizeof text);
         EXPECT_STREQ(text, c[1]) << c[0];
     }
+    char text[16];
+    FormatVersionText(nullptr, text, sizeof text);
+    EXPECT_STREQ(text, "v00.00.00");
+    FormatVersionText(cases[0][0], nullptr, 16);
     TestHost host;
     host.Init();
     ASSERT_NE(VersionText(), nullptr);
     EXPECT_EQ(std::strlen(VersionText()), 9u);
+    EXPECT_EQ(host.log.Named("MEM.Allocate").at(0).numbers[0], 10.0); // the text and its terminator
     EXPECT_EQ(VersionText()[0], 'v');
     host.Exit();
 }

@@ -253,6 +253,16 @@ TEST_F(SkyDomeTest, UnderTheOvercastDrawSkyShowsDomeAndBandButNoSunOrStars) {
     host.env()->DrawSky();
     EXPECT_EQ(host.log.Count("Mesh.DrawAt"), 40);
     EXPECT_EQ(host.gfx.quads.size(), 3u); // day disc, sun flare, one star
+
+    // The lens-flare pass follows the sun just drawn; once the cloud leaves
+    // the sun no visibility, neither the sun nor its flares are drawn.
+    const int passes = host.log.Count("GFX.BeginQuads");
+    host.env()->DrawLensFlare();
+    EXPECT_EQ(host.log.Count("GFX.BeginQuads"), passes + 1);
+    env.sunVisibility = 0.0f;
+    host.gfx.quads.clear();
+    host.env()->DrawSky();
+    EXPECT_EQ(host.gfx.quads.size(), 1u); // the star
     env.skyDome.Release();
 }
 

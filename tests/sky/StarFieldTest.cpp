@@ -104,34 +104,6 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     EXPECT_FLOAT_EQ(stars.stars.Records()[2].rightAscension, 20.5f);
 }
 
-// Files that change between the count and the read: the second opening
-// fails, or finds one star fewer.
-class FickleFiles : public testing::MemoryFiles {
-public:
-    int32_t Open(const char* path, int32_t mode) override {
-        if (opens == 1) {
-            if (shrunk.empty()) return -1;
-            Add("stars.dat", shrunk);
-        }
-        return MemoryFiles::Open(path, mode);
-    }
-    std::string shrunk;
-};
-
-TEST_F(StarFieldTest, AFileThatChangesAfterItsCountKeepsOnlyTheStarsRead) {
-    FickleFiles fickle;
-    g_plugin.fmg = &fickle;
-    for (const std::string& shrunk : {std::string(), StarFile(3, "OB")}) {
-        fickle.opens = 0;
-        fickle.shrunk = shrunk;
-        fickle.Add("stars.dat", StarFile(3, "OBA"));
-        stars.LoadStarData("stars.dat");
-        EXPECT_EQ(stars.stars.count, shrunk.empty() ? 0 : 2);
-    }
-    g_plugin.fmg = &host.files;
-    EXPECT_EQ(fickle.OpenHandles(), 0);
-}
-
 class StarRefreshTest : public StarFieldTest {
 protected:
     void SetUp() override {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "config/IniFile.h"
 #include "plugin/EnvironmentSystem.h"
@@ -87,6 +88,13 @@ TEST_F(SunTest, CentredDaySunDrawsTheDiscAndOneFlareButNoLensFlares) {
     sun.lensFlares.Allocate(2);
     sun.DrawLensFlares(0.8f);
     EXPECT_EQ(host.gfx.quads.size(), 2u);
+
+    // 120 pixels above the centre the flare offset is (0, 60): intensity
+    // 1 - 60 / 640, grey 0.453125.
+    Aim(0, 1, 0.375f);
+    host.gfx.quads.clear();
+    sun.Draw(1.0f);
+    EXPECT_NEAR(host.gfx.quads.at(1).vertices[0].r, 0.453125f, 1e-6f);
 }
 
 TEST_F(SunTest, TwilightDiscRollsWithTheViewAndPicksItsFrameByTheFactor) {
@@ -330,12 +338,23 @@ TEST_F(SunTest, LoadReadsFlaresFramesAndSurvivesHostilePatterns) {
     }
     EXPECT_EQ(host.gfx.LiveLights(), 1); // each reload gave the previous light back
 
+    // A host whose loader leaves a record alone still gets zeroed ones.
+    host.gfx.materialLoader = [](MaterialRecord*, IniFile*, const char*) { return 0; };
+    messagesFor("f%d");
+    const MaterialRecord zero{};
+    for (const MaterialRecord* m : {&sun.daySunMaterial, &sun.sunFlareMaterial, &sun.twilightSunFlareMaterial})
+        EXPECT_EQ(std::memcmp(m, &zero, sizeof zero), 0);
+
     // Without a graphics service the frames and flares are still read.
     const int prepared = host.log.Count("GFX.PrepareMaterial");
     g_plugin.gfx = nullptr;
-    messagesFor("f%d");
+    {
+        IniFile file("sun.ini", 0, 0);
+        sun.Load(file);
+    }
     g_plugin.gfx = &host.gfx;
-    EXPECT_EQ(sun.twilightFrames.count, 5);
+    EXPECT_EQ(sun.twilightFrames.count, 3);
+    EXPECT_EQ(sun.lensFlares.count, 3);
     EXPECT_EQ(host.log.Count("GFX.PrepareMaterial"), prepared);
 }
 
