@@ -61,10 +61,10 @@ int MbsICmp(const char* a, const char* b) {
             if (*x == 0) return 0;
             continue;
         }
+        // Bytes that differ but fold alike are letters, never the end.
         const unsigned int cx = AsciiLower(*x);
         const unsigned int cy = AsciiLower(*y);
         if (cx != cy) return cx < cy ? -1 : 1;
-        if (cx == 0) return 0;
     }
 }
 char* MbsNBCpy(char* dst, const char* src, size_t n) { return std::strncpy(dst, src, n); }

@@ -49,6 +49,13 @@ void SetAlignedQuad(Vertex* quad, float cx, float cy, float hx, float hy, const 
     SetCorner(quad[3], cx + hx, cy - hy, rgba);
 }
 
+// A setting the file spells as NaN or infinity reads as its default: the
+// quads and colours made from it are handed to graphics.
+float ReadFinite(IniFile& file, const char* section, const char* key, float fallback) {
+    const float v = file.GetFloat(section, key, fallback);
+    return std::isfinite(v) ? v : fallback;
+}
+
 void DrawOneQuad(GraphicsService* gfx, MaterialRecord* material) {
     gfx->SetQuadMaterial(material);
     gfx->SetQuadMode(kQuadMode);
@@ -89,23 +96,23 @@ void Sun::Load(IniFile& file) {
     file.GetString("Sun", "TwilightSunFormat", "", format, kNameBufferSize, kCaseAsStored);
     BuildTwilightFrames(templateRecord, frames, format);
 
-    sunAngle = file.GetFloat("Sun", "SunAngle", 0.0f);
+    sunAngle = ReadFinite(file, "Sun", "SunAngle", 0.0f);
     // A cone of cosine 1 has no width: nothing dims the ambient light then.
     sunAngleScale = sunAngle != 1.0f ? 1.0f / (1.0f - sunAngle) : 0.0f;
-    daySunSize = file.GetFloat("Sun", "DaySunSize", 0.0f);
-    twilightSunSize = file.GetFloat("Sun", "TwilightSunSize", 0.0f);
+    daySunSize = ReadFinite(file, "Sun", "DaySunSize", 0.0f);
+    twilightSunSize = ReadFinite(file, "Sun", "TwilightSunSize", 0.0f);
 
     file.GetString("Sun", "SunFlareMaterial", "", name, kNameBufferSize, kCaseAsStored);
     std::memset(&sunFlareMaterial, 0, sizeof sunFlareMaterial);
     if (gfx != nullptr) gfx->LoadMaterialRecord(&sunFlareMaterial, &file, name);
-    sunFlareSize = file.GetFloat("Sun", "SunFlareSize", 0.0f);
+    sunFlareSize = ReadFinite(file, "Sun", "SunFlareSize", 0.0f);
     file.GetString("Sun", "TwilightSunFlareMaterial", "", name, kNameBufferSize, kCaseAsStored);
     std::memset(&twilightSunFlareMaterial, 0, sizeof twilightSunFlareMaterial);
     if (gfx != nullptr) gfx->LoadMaterialRecord(&twilightSunFlareMaterial, &file, name);
-    twilightSunFlareSize = file.GetFloat("Sun", "TwilightSunFlareSize", 0.0f);
+    twilightSunFlareSize = ReadFinite(file, "Sun", "TwilightSunFlareSize", 0.0f);
 
-    overcastAmbientModifier = file.GetFloat("Sun", "OvercastAmbientModifier", 0.0f);
-    overcastDirectModifier = file.GetFloat("Sun", "OvercastDirectModifier", 0.0f);
+    overcastAmbientModifier = ReadFinite(file, "Sun", "OvercastAmbientModifier", 0.0f);
+    overcastDirectModifier = ReadFinite(file, "Sun", "OvercastDirectModifier", 0.0f);
     LoadLensFlares(file);
 }
 
@@ -139,8 +146,8 @@ void Sun::LoadLensFlares(IniFile& file) {
         LensFlare& flare = flares[i];
         char section[32];
         std::snprintf(section, sizeof section, "LensFlare%03d", static_cast<int>(i + 1));
-        flare.position = 2.0f * file.GetFloat(section, "PositionFactor", 1.2f);
-        flare.size = file.GetFloat(section, "Size", 0.0f);
+        flare.position = 2.0f * ReadFinite(file, section, "PositionFactor", 1.2f);
+        flare.size = ReadFinite(file, section, "Size", 0.0f);
         char text[kNameBufferSize];
         file.GetString(section, "Fade", "", text, kNameBufferSize, kCaseAsStored);
         flare.fade = StrEqual(text, "NORMAL", 0)    ? kFadeNormal
