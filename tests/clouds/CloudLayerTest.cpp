@@ -213,7 +213,7 @@ TEST_F(CloudLayerTest, TexturesByLevelPlusOneAndEachRebuildOrReleaseGivesTheOldO
 
     // Levels outside 0..4 are held to it; without GFX nothing is given back
     // (the host has taken its objects already).
-    LoadText(kLayerFile);
+    Load("layer.ini");
     for (int32_t level : {-1, 5})
         layer.Build(level, 700.0f);
     EXPECT_EQ(host.gfx.texturesLoaded.back(), "ovc_top5.dds");

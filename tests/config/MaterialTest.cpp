@@ -131,8 +131,8 @@ TEST_F(Material, PriorityLevelsAndTheDefaultsOfAnEmptySection) {
     EXPECT_STREQ(record.stages[0].textureName, "");
     LoadMaterial(&record, &levels, "Negative");
     EXPECT_EQ(record.numTextureStages, 0);
-    LoadMaterial(&record, &file, "Empty"); // no stages is no fault
-    LoadMaterial(&record, &file, nullptr);
+    LoadMaterial(&record, &levels, "Empty"); // no stages is no fault
+    LoadMaterial(&record, &levels, nullptr);
     const std::vector<std::string> expected = {"Material Bad has invalid element count 9!",
                                                "Material Negative has invalid element count -1!",
                                                "Unable to find material section (null)!"};
