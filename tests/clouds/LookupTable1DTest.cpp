@@ -155,8 +155,9 @@ TEST_F(LookupTable1DTest, FailedAllocationIsLoggedAndLeavesTheTableEmpty) {
     EXPECT_TRUE(host.Logged("Unable to allocate memory for 1-D look-up table (size 12)!"));
     EXPECT_TRUE(table.count == 0 && table.values == nullptr);
     EXPECT_EQ(table.Lookup(1.5f), 0.0f);
-    // A negative count is refused the same way rather than wrapped.
+    // A negative count, or one of 4 GiB, is refused the same way rather than wrapped.
     EXPECT_EQ(table.Init(-2, 1.0f, 0.0f, nullptr), 0);
+    EXPECT_EQ(table.Init(0x40000000, 1.0f, 0.0f, nullptr), 0);
     EXPECT_EQ(table.count, 0);
 }
 

@@ -194,11 +194,12 @@ TEST(Parser, EmptyNamesAreKeptButNeverFound) {
     EXPECT_EQ(SectionNames(file), "S,");
     EXPECT_EQ(KeyList(file, "S"), "a=1,=2");
     EXPECT_EQ(file.GetInt("]", "b", 0), 0);
-    // Without a file service there is no document.
+    // Without a file service or a name there is no document.
     g_plugin.fmg = nullptr;
     IniFile none("empty_names.ini", 0, 0);
     g_plugin.fmg = &h.host.files;
-    EXPECT_EQ(SectionNames(none), "");
+    IniFile unnamed("", 0, 0);
+    EXPECT_EQ(SectionNames(none) + SectionNames(unnamed), "");
 }
 
 TEST(Parser, AnIncludeThatFindsTwoBytesFreeReadsOneForTheTerminatorToFollow) {

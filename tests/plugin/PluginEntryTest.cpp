@@ -84,6 +84,7 @@ TEST(PluginEntry, VersionTextFromTheBuildDate) {
     FormatVersionText(nullptr, text, sizeof text);
     EXPECT_STREQ(text, "v00.00.00");
     FormatVersionText(cases[0][0], nullptr, 16);
+    FormatVersionText(cases[0][0], text, 0);
     TestHost host;
     host.Init();
     ASSERT_NE(VersionText(), nullptr);
