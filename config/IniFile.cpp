@@ -44,7 +44,6 @@ IniFile::~IniFile() {
         MemFree(section);
     }
     sections.Clear();
-    text.Reset();
     StrFree(&emptyText);
     StrFree(&trueText);
     StrFree(&falseText);

@@ -15,7 +15,6 @@ struct TextBuffer {
     void Init();               // empty, no storage
     void Allocate(uint32_t n); // n + 1 zeroed bytes from MemAlloc
     void Release();
-    void Reset();
     bool Append(const char* text);
     char* Current() const { return cursor; }
     void Next();

@@ -25,6 +25,8 @@ void Check(bool ok) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using envsys::testing::TestHost;
     TestHost host;
+    host.files.fallback = nullptr; // only the input's files exist, never the disk
+    host.mem.fillFreshBlocks = false;
     host.log.enabled = false;
     envsys::SetLogSink(nullptr, nullptr);
     const std::string bytes(reinterpret_cast<const char*>(data), size);

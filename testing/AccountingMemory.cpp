@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace envsys {
 namespace testing {
@@ -10,6 +11,14 @@ namespace {
 std::string TagText(const char* tag) { return tag != nullptr ? std::string(tag) : std::string(); }
 } // namespace
 
+AccountingMemory::Account& AccountingMemory::AccountFor(const char* ownerTag) {
+    // Found without building a string: the plug-in allocates under one tag.
+    const std::string_view name = ownerTag != nullptr ? std::string_view(ownerTag) : std::string_view();
+    auto it = accounts_.find(name);
+    if (it == accounts_.end()) it = accounts_.emplace(std::string(name), Account{}).first;
+    return it->second;
+}
+
 AccountingMemory::~AccountingMemory() {
     for (auto& entry : live_)
         std::free(entry.first);
@@ -17,7 +26,6 @@ AccountingMemory::~AccountingMemory() {
 
 void* AccountingMemory::Allocate(uint32_t size, int32_t, int32_t, const char* ownerTag) {
     ++allocations;
-    const std::string tag = TagText(ownerTag);
     if (failAt_ > 0 && (allocations == failAt_ || (failAllAfter_ && allocations > failAt_))) {
         ++failures;
         return nullptr;
@@ -28,9 +36,9 @@ void* AccountingMemory::Allocate(uint32_t size, int32_t, int32_t, const char* ow
     if (block == nullptr) return nullptr;
     // Fresh blocks hold garbage, as a real allocator's do, so that a field
     // the plug-in forgets to set shows.
-    std::memset(block, 0xCD, bytes);
-    live_[block] = Block{size, tag};
-    Account& a = accounts_[tag];
+    if (fillFreshBlocks) std::memset(block, 0xCD, bytes);
+    Account& a = AccountFor(ownerTag);
+    live_[block] = Block{size, &a};
     ++a.allocations;
     ++a.liveBlocks;
     a.liveBytes += size;
@@ -45,7 +53,7 @@ void AccountingMemory::Free(void* block) {
         if (block != nullptr) ++badFrees;
         return;
     }
-    Account& account = accounts_[it->second.tag];
+    Account& account = *it->second.account;
     --account.liveBlocks;
     account.liveBytes -= it->second.size;
     std::free(it->first);
@@ -57,7 +65,7 @@ void AccountingMemory::ReleaseOwner(const char* ownerTag) {
     auto account = accounts_.find(tag);
     if (account == accounts_.end()) return;
     for (auto it = live_.begin(); it != live_.end();) {
-        if (it->second.tag != tag) {
+        if (it->second.account != &account->second) {
             ++it;
             continue;
         }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 #include "envsys/HostServices.h"
 
@@ -42,6 +43,9 @@ public:
     // failAllAfter, every allocation from the Nth on fails. 0 fails none.
     void FailAt(int n, bool failAllAfter = false);
 
+    // Fresh blocks are filled with 0xCD unless this is off (the fuzzers run
+    // under the address sanitizer, whose allocator fills them itself).
+    bool fillFreshBlocks = true;
     int allocations = 0; // calls of Allocate, failed ones included
     int failures = 0;
     int frees = 0;
@@ -50,10 +54,11 @@ public:
 private:
     struct Block {
         size_t size;
-        std::string tag;
+        Account* account; // accounts never move once made
     };
-    std::map<void*, Block> live_;
-    std::map<std::string, Account> accounts_;
+    Account& AccountFor(const char* ownerTag);
+    std::unordered_map<void*, Block> live_;
+    std::map<std::string, Account, std::less<>> accounts_;
     int failAt_ = 0;
     bool failAllAfter_ = false;
 };

@@ -7,8 +7,16 @@ namespace testing {
 
 std::string LoggedText(const char* text) { return text != nullptr ? std::string(text) : std::string("(null)"); }
 
-void CallLog::Add(std::string name, std::vector<double> numbers, std::string text) {
-    if (enabled) calls.push_back(Call{std::move(name), std::move(numbers), std::move(text)});
+void CallLog::Add(const char* name, std::initializer_list<double> numbers, const std::string& text) {
+    if (enabled) calls.push_back(Call{name, std::vector<double>(numbers), text});
+}
+
+void CallLog::Add(const char* name, std::initializer_list<double> numbers, const char* text) {
+    if (enabled) calls.push_back(Call{name, std::vector<double>(numbers), LoggedText(text)});
+}
+
+void CallLog::Add(const char* name, const std::vector<double>& numbers, const std::string& text) {
+    if (enabled) calls.push_back(Call{name, numbers, text});
 }
 
 int CallLog::Count(const std::string& name) const {

@@ -1,6 +1,7 @@
 // The record of every call a test host's services receive, in order.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,12 @@ struct Call {
 
 class CallLog {
 public:
-    void Add(std::string name, std::vector<double> numbers = {}, std::string text = {});
+    // Nothing is built when the log is off, so a host with its log off
+    // (the fuzzers, the soak) pays only for the call.
+    void Add(const char* name, std::initializer_list<double> numbers = {}, const std::string& text = {});
+    void Add(const char* name, const std::vector<double>& numbers, const std::string& text = {});
+    // A text from the plug-in, logged as LoggedText gives it.
+    void Add(const char* name, std::initializer_list<double> numbers, const char* text);
     int Count(const std::string& name) const;
     std::vector<Call> Named(const std::string& name) const;
     // Names of the calls whose name starts with prefix, in order.

@@ -6,6 +6,7 @@
 // fixtures, for instance), read whole at its opening.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -43,6 +44,9 @@ public:
     bool failAllOpens = false;
     uint32_t maxReadBytes = 0xFFFFFFFFu; // a read returns at most this many bytes
     bool readsReturnZero = false;
+    // Bytes all reads together may return; after that every read returns 0,
+    // as on a host whose files run dry.
+    size_t readBudget = SIZE_MAX;
     bool existsAlwaysFalse = false;
 
     int opens = 0;

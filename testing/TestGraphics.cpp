@@ -168,7 +168,7 @@ HostView* TestGraphics::GetView() {
 }
 
 int32_t TestGraphics::LoadTexture(const char* fileName, int32_t a, int32_t b) {
-    log_.Add("GFX.LoadTexture", {static_cast<double>(a), static_cast<double>(b)}, LoggedText(fileName));
+    log_.Add("GFX.LoadTexture", {static_cast<double>(a), static_cast<double>(b)}, fileName);
     texturesLoaded.push_back(LoggedText(fileName));
     if (fileName == nullptr || missingTextures.count(fileName) != 0) return -1;
     const int32_t handle = nextTexture_++;
@@ -182,7 +182,7 @@ void TestGraphics::ReleaseTexture(int32_t handle) {
 }
 
 int32_t TestGraphics::LoadMaterialRecord(MaterialRecord* record, IniFile* file, const char* section) {
-    log_.Add("GFX.LoadMaterialRecord", {}, LoggedText(section));
+    log_.Add("GFX.LoadMaterialRecord", {}, section);
     if (record == nullptr) return 0;
     return materialLoader ? materialLoader(record, file, section) : 0;
 }

@@ -22,7 +22,7 @@ Opaque g_debugService;
 
 void* TestMem::Allocate(uint32_t size, int32_t zero1, int32_t zero2, const char* ownerTag) {
     log_.Add("MEM.Allocate", {static_cast<double>(size), static_cast<double>(zero1), static_cast<double>(zero2)},
-             LoggedText(ownerTag));
+             ownerTag);
     return AccountingMemory::Allocate(size, zero1, zero2, ownerTag);
 }
 
@@ -32,12 +32,12 @@ void TestMem::Free(void* block) {
 }
 
 void TestMem::ReleaseOwner(const char* ownerTag) {
-    log_.Add("MEM.ReleaseOwner", {}, LoggedText(ownerTag));
+    log_.Add("MEM.ReleaseOwner", {}, ownerTag);
     AccountingMemory::ReleaseOwner(ownerTag);
 }
 
 int32_t TestFiles::Open(const char* path, int32_t mode) {
-    log_.Add("FMG.Open", {static_cast<double>(mode)}, LoggedText(path));
+    log_.Add("FMG.Open", {static_cast<double>(mode)}, path);
     return MemoryFiles::Open(path, mode);
 }
 
@@ -52,7 +52,7 @@ int32_t TestFiles::Read(int32_t handle, void* buffer, uint32_t byteCount) {
 }
 
 int32_t TestFiles::Exists(const char* path, int32_t flags) {
-    log_.Add("FMG.Exists", {static_cast<double>(flags)}, LoggedText(path));
+    log_.Add("FMG.Exists", {static_cast<double>(flags)}, path);
     return MemoryFiles::Exists(path, flags);
 }
 
@@ -97,7 +97,7 @@ void TestViewer::GetViewOrientation(float* m9) {
 }
 
 int32_t TestParticles::CreateParticleSystem(const char* effectName) {
-    log_.Add("PTS.CreateParticleSystem", {}, LoggedText(effectName));
+    log_.Add("PTS.CreateParticleSystem", {}, effectName);
     return effectName != nullptr && effectName[0] != '\0' ? systemHandle : -1;
 }
 
@@ -114,20 +114,20 @@ void TestParticles::EmitParticles(int32_t* emitter, int32_t system, const Emitte
 // --- Shell -------------------------------------------------------------------
 
 int32_t TestShell::Register(const char* name, EnvironmentSystemInterface* object, uint32_t param) {
-    log_.Add("Shell.Register", {static_cast<double>(param)}, LoggedText(name));
+    log_.Add("Shell.Register", {static_cast<double>(param)}, name);
     registered[LoggedText(name)] = object;
     registeredParam = param;
     return 1;
 }
 
 int32_t TestShell::Unregister(const char* name) {
-    log_.Add("Shell.Unregister", {}, LoggedText(name));
+    log_.Add("Shell.Unregister", {}, name);
     registered.erase(LoggedText(name));
     return 1;
 }
 
 int32_t TestShell::Acquire(const char* tag, void** service) {
-    log_.Add("Shell.Acquire", {}, LoggedText(tag));
+    log_.Add("Shell.Acquire", {}, tag);
     acquired.push_back(LoggedText(tag));
     if (service == nullptr) return 0;
     auto it = services.find(LoggedText(tag));
@@ -136,7 +136,7 @@ int32_t TestShell::Acquire(const char* tag, void** service) {
 }
 
 int32_t TestShell::Release(const char* tag, void** service) {
-    log_.Add("Shell.Release", {}, LoggedText(tag));
+    log_.Add("Shell.Release", {}, tag);
     released.push_back(LoggedText(tag));
     if (service != nullptr) *service = nullptr;
     return 1;

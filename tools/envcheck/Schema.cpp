@@ -4,6 +4,7 @@
 #include "config/StdStringUtils.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace envcheck {
 namespace {
@@ -164,30 +165,45 @@ const KeySpec* FindKeySpec(const std::vector<KeySpec>& keys, const std::string& 
     return nullptr;
 }
 
-int NameDistance(const std::string& a0, const std::string& b0) {
+int NameDistance(const std::string& a0, const std::string& b0, int bound) {
     const std::string a = Lower(a0), b = Lower(b0);
     const size_t n = a.size(), m = b.size();
-    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1, 0));
-    for (size_t i = 0; i <= n; ++i)
-        d[i][0] = static_cast<int>(i);
+    const int lengthGap = static_cast<int>(n > m ? n - m : m - n);
+    if (lengthGap > bound) return lengthGap;
+    // Three rows suffice: a transposition looks two rows back.
+    std::vector<int> rows(3 * (m + 1));
+    int* back2 = rows.data();
+    int* back1 = back2 + (m + 1);
+    int* row = back1 + (m + 1);
     for (size_t j = 0; j <= m; ++j)
-        d[0][j] = static_cast<int>(j);
+        back1[j] = static_cast<int>(j);
     for (size_t i = 1; i <= n; ++i) {
+        row[0] = static_cast<int>(i);
+        int rowMin = row[0];
         for (size_t j = 1; j <= m; ++j) {
             const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            int d = std::min({back1[j] + 1, row[j - 1] + 1, back1[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d = std::min(d, back2[j - 2] + 1);
+            row[j] = d;
+            rowMin = std::min(rowMin, d);
         }
+        // No later row has an entry below this row's smallest one.
+        if (rowMin > bound) return rowMin;
+        int* oldest = back2;
+        back2 = back1;
+        back1 = row;
+        row = oldest;
     }
-    return d[n][m];
+    return back1[m];
 }
 
 std::string Suggest(const std::string& name, const std::vector<std::string>& candidates) {
     std::string best;
     int bestDistance = 0;
     for (const std::string& c : candidates) {
-        const int distance = NameDistance(name, c);
+        // Only a strictly smaller distance replaces the best so far, so the
+        // count may stop as soon as it cannot be smaller.
+        const int distance = NameDistance(name, c, best.empty() ? INT_MAX : bestDistance - 1);
         if (best.empty() || distance < bestDistance) {
             best = c;
             bestDistance = distance;

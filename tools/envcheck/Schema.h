@@ -4,6 +4,7 @@
 // loaders key for key.
 #pragma once
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -63,8 +64,9 @@ bool SameName(const std::string& a, const std::string& b);
 std::string Lower(const std::string& s);
 
 // Edit distance (insertions, deletions, substitutions, transpositions) of
-// the two names compared without regard to case.
-int NameDistance(const std::string& a, const std::string& b);
+// the two names compared without regard to case. With a bound, the count
+// stops once the distance must exceed it and returns some value above it.
+int NameDistance(const std::string& a, const std::string& b, int bound = INT_MAX);
 
 // The candidate closest to name, when it is close enough to be a likely
 // misspelling; empty otherwise.
