@@ -8,6 +8,7 @@ The source is restored after each mutant, also when the run is interrupted.
     scripts/mutate.py --seed 1 --count 300            # build-mutate/, all folders
     scripts/mutate.py --seed 1 --count 20 --folders sky
     scripts/mutate.py --list                            # the candidate sites only
+    scripts/mutate.py --seed 1 --count 300 --start 243  # resume a run stopped after 242
 
 A mutant that does not compile is not counted. The score is killed / (killed
 + survived); each survivor is printed with its file, line and change so it
@@ -97,6 +98,8 @@ def main():
     parser.add_argument("--build", default="build-mutate")
     parser.add_argument("--list", action="store_true", help="print the candidate sites and stop")
     parser.add_argument("--timeout", type=int, default=600, help="seconds for one suite run")
+    parser.add_argument("--start", type=int, default=1,
+                        help="resume at this mutant of the seed's sample (the sample stays the same)")
     args = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     os.chdir(root)
@@ -123,6 +126,8 @@ def main():
     killed, survived, broken = 0, [], 0
     start_time = time.time()
     for index, (path, number, start, end, replacement) in enumerate(chosen, 1):
+        if index < args.start:
+            continue
         with open(path, encoding="utf-8") as f:
             original = f.read()
         lines = original.split("\n")
