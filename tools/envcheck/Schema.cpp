@@ -166,10 +166,10 @@ const KeySpec* FindKeySpec(const std::vector<KeySpec>& keys, const std::string& 
 }
 
 int NameDistance(const std::string& a0, const std::string& b0, int bound) {
-    const std::string a = Lower(a0), b = Lower(b0);
-    const size_t n = a.size(), m = b.size();
+    const size_t n = a0.size(), m = b0.size();
     const int lengthGap = static_cast<int>(n > m ? n - m : m - n);
     if (lengthGap > bound) return lengthGap;
+    const std::string a = Lower(a0), b = Lower(b0);
     // Three rows suffice: a transposition looks two rows back.
     std::vector<int> rows(3 * (m + 1));
     int* back2 = rows.data();
@@ -182,7 +182,7 @@ int NameDistance(const std::string& a0, const std::string& b0, int bound) {
         int rowMin = row[0];
         for (size_t j = 1; j <= m; ++j) {
             const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            int d = std::min({back1[j] + 1, row[j - 1] + 1, back1[j - 1] + cost});
+            int d = std::min(std::min(back1[j], row[j - 1]) + 1, back1[j - 1] + cost);
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d = std::min(d, back2[j - 2] + 1);
             row[j] = d;
             rowMin = std::min(rowMin, d);
