@@ -137,6 +137,7 @@ HostMesh* TestGraphics::CreateMesh(int32_t vertexCount, int32_t indexCount, int3
     if (createMeshFails) return nullptr;
     meshes.push_back(std::make_unique<TestMesh>(log_, vertexCount, indexCount, format));
     meshes.back()->dataIsNull = meshDataIsNull;
+    if (meshIndicesAreNull) meshes.back()->record.indices = nullptr;
     meshes.back()->graphics = this;
     return meshes.back().get();
 }

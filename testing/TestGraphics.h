@@ -130,6 +130,7 @@ public:
     bool viewIsNull = false;                       // GetView answers null
     bool createMeshFails = false;                  // CreateMesh answers null
     bool meshDataIsNull = false;                   // meshes created from now on answer GetMeshData with null
+    bool meshIndicesAreNull = false;               // ... or with a record that has no index array
     std::vector<std::unique_ptr<TestMesh>> meshes; // every mesh ever created
     std::vector<std::unique_ptr<TestLight>> lights;
     std::map<int32_t, std::string> textures;       // live handles and their names

@@ -375,16 +375,14 @@ TEST_F(Lighting, InclementParticlesAreEmittedAroundTheViewerBelowTheLayer) {
     host.particles.emitted.clear();
     host.Frame(0.1f);
     ASSERT_EQ(host.particles.emitted.size(), 2u);
+    // The first is 0.6 s of motion ahead and 20 up, the second 10 units
+    // along the viewer's forward row (north).
+    const double at[2][3] = {{106.0, -50.0, 400.0 - 3.0 + 20.0}, {100.0, -40.0, 400.0}};
+    for (int e = 0; e < 2; ++e)
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(host.particles.emitted[e].position[i], at[e][i], 1e-6) << e << "," << i;
     const EmitterRecord& first = host.particles.emitted[0];
-    EXPECT_DOUBLE_EQ(first.position[0], 106.0);
-    EXPECT_DOUBLE_EQ(first.position[1], -50.0);
-    EXPECT_NEAR(first.position[2], 400.0 - 3.0 + 20.0, 1e-6);
     EXPECT_TRUE(first.zero[0] == 0 && first.zero[2] == 0 && first.one == 1.0f);
-    // The second is 10 units along the viewer's forward row (north).
-    const EmitterRecord& second = host.particles.emitted[1];
-    EXPECT_DOUBLE_EQ(second.position[0], 100.0);
-    EXPECT_DOUBLE_EQ(second.position[1], -40.0);
-    EXPECT_DOUBLE_EQ(second.position[2], 400.0);
     // The service filled each handle, and keeps getting it back.
     EXPECT_NE(es.emitterHandles[0], -1);
     EXPECT_NE(es.emitterHandles[0], es.emitterHandles[1]);

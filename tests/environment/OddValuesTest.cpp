@@ -112,9 +112,8 @@ TEST_F(OddValues, NonPositiveUpdateRateRecomputesEveryFrame) {
 }
 
 TEST_F(OddValues, NaNAndInfiniteValuesFromTheHostAreIgnored) {
-    env->SetVisibility(2.0f);
-    env->SetVisibility(kNaN);
-    env->SetVisibility(-kInf);
+    for (float scale : {2.0f, kNaN, -kInf})
+        env->SetVisibility(scale);
     EXPECT_EQ(es.visibilityScale, 2.0f);
 
     WeatherParams good{3, 0, 1000.0f, 100.0f, 0, 0.5f};
@@ -136,15 +135,18 @@ TEST_F(OddValues, NaNAndInfiniteValuesFromTheHostAreIgnored) {
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(std::isfinite(g_frame.sunVector[i]));
 
-    // A viewer reported at NaN: the band tests fail safe and no particles
-    // are emitted at a NaN position.
+    // A viewer reported at NaN height (the band tests fail safe) or NaN
+    // across, below the overcast: no particles are emitted at a NaN position.
     es.particleSystem = 7;
     host.SetWeather(4, 1000.0f, 100.0f, 0.5f);
-    host.viewer.position[2] = std::numeric_limits<double>::quiet_NaN();
-    host.Frame(0.1f);
-    host.Frame(0.1f);
+    for (int axis : {2, 0}) {
+        host.viewer.position[axis] = std::numeric_limits<double>::quiet_NaN();
+        host.Frame(0.1f);
+        host.Frame(0.1f);
+        host.viewer.position[axis] = 0.0;
+    }
     for (const EmitterRecord& r : host.particles.emitted)
-        EXPECT_TRUE(std::isfinite(r.position[2]));
+        EXPECT_TRUE(std::isfinite(r.position[0] + r.position[2]));
 }
 
 TEST_F(OddValues, OverflowingSettingsReachTheGraphicsAsTheLargestFloat) {

@@ -69,17 +69,15 @@ TEST_F(SkyDomeTest, DefaultPanelsHaveTheDocumentedSizesIndicesAndPositions) {
     EXPECT_NEAR(mid.x, 30614.67f, 0.05f);
     EXPECT_NEAR(mid.y, 73910.36f, 0.05f);
     EXPECT_FLOAT_EQ(mid.u, 0.5f);
-    // Ring heights: 1, (1 - 0.15) * 0.5 + 0.15 = 0.575, 0.15 of 10000; v = 1 - k.
-    EXPECT_FLOAT_EQ(Mesh(0).vertices[0].z, 10000.0f);
-    EXPECT_FLOAT_EQ(Mesh(0).vertices[9].z, 5750.0f);
+    // Ring heights: 1, (1 - 0.15) * 0.5 + 0.15 = 0.575, 0.15 of 10000, the apex raised to the sky
+    // distance; the lower mesh runs 0.15, 0, -1 of the panel height, its apex below the ground.
+    const int heights[7][3] = {{0, 0, 10000}, {0, 9, 5750},    {0, 18, 1500},  {0, 27, 80000},
+                               {8, 9, 0},     {8, 18, -10000}, {8, 27, -10000}};
+    for (const auto& h : heights)
+        EXPECT_FLOAT_EQ(Mesh(h[0]).vertices[h[1]].z, h[2]) << h[0] << "," << h[1];
+    // v = 1 - k above, 2 at the bottom of the lower mesh and 1 at its apex.
     EXPECT_FLOAT_EQ(Mesh(0).vertices[9].v, 0.425f);
-    EXPECT_FLOAT_EQ(Mesh(0).vertices[18].z, 1500.0f);
-    EXPECT_FLOAT_EQ(Mesh(0).vertices[27].z, 80000.0f); // apex raised to the sky distance
-    // The lower mesh runs 0.15, 0, -1 of the panel height, apex below the ground.
-    EXPECT_FLOAT_EQ(Mesh(8).vertices[9].z, 0.0f);
-    EXPECT_FLOAT_EQ(Mesh(8).vertices[18].z, -10000.0f);
     EXPECT_FLOAT_EQ(Mesh(8).vertices[18].v, 2.0f);
-    EXPECT_FLOAT_EQ(Mesh(8).vertices[27].z, -10000.0f);
     EXPECT_FLOAT_EQ(Mesh(8).vertices[27].v, 1.0f);
 }
 
@@ -262,6 +260,10 @@ TEST_F(SkyDomeTest, UnderTheOvercastDrawSkyShowsDomeAndBandButNoSunOrStars) {
     host.gfx.quads.clear();
     host.env()->DrawSky();
     EXPECT_EQ(host.gfx.quads.size(), 1u); // the star
+    env.sunVisibility = 1.0f;
+    env.current.sunLightLevel = 0.0f; // nor at night under a clear sky
+    host.env()->DrawSky();
+    EXPECT_EQ(host.gfx.quads.size(), 2u); // the star once more
     env.skyDome.Release();
 }
 
@@ -272,7 +274,10 @@ TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
     host.gfx.createMeshFails = false;
     host.gfx.meshDataIsNull = true;
     dome.BuildDome();
+    host.gfx.meshDataIsNull = false;
+    host.gfx.meshIndicesAreNull = true; // vertex arrays without index arrays
     dome.BuildHorizonBand(2);
+    host.gfx.meshIndicesAreNull = false;
     // Meshes without reachable arrays went straight back.
     EXPECT_EQ(host.gfx.meshes.size(), 24u);
     EXPECT_EQ(host.gfx.LiveMeshes(), 0);
@@ -285,7 +290,6 @@ TEST_F(SkyDomeTest, MissingMeshesOrMeshDataLeaveEmptyPanelsAndNothingLive) {
     EXPECT_EQ(host.log.Count("GFX.LoadTexture"), 0);
 
     // Without direction tables (MEM refuses them) the glow is left out, nothing else.
-    host.gfx.meshDataIsNull = false;
     host.mem.FailAt(1, true);
     dome.BuildDome();
     for (int p = 0; p < 8; ++p)
