@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
@@ -63,12 +62,6 @@ std::vector<SchemaEntry> SchemaKeys() {
     return out;
 }
 
-std::string Number(float v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
 // How the schema's default or type disagrees with what the loader did, or "".
 std::string Drift(const KeySpec& keySpec, const IniKey& read, bool missing) {
     const uint32_t want = keySpec.type == KeyType::Float ? envsys::kValueFloat
@@ -82,7 +75,7 @@ std::string Drift(const KeySpec& keySpec, const IniKey& read, bool missing) {
     switch (keySpec.type) {
     case KeyType::Float:
         if (envsys::TextToFloat(keySpec.defaultText.c_str()) == read.floatValue) return "";
-        return "default " + Number(read.floatValue);
+        return "default " + std::to_string(read.floatValue);
     case KeyType::Int:
         if (envsys::TextToInteger(keySpec.defaultText.c_str()) == read.integerValue) return "";
         return "default " + std::to_string(read.integerValue);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "tools/StarCatalog.h"
 
@@ -22,14 +24,16 @@ float FloatAt(const std::string& s, size_t at) {
     return f;
 }
 
+std::string Data(const std::string& name) {
+    std::ifstream in(ENVSYS_SOURCE_DIR "/tests/data/stars/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// tests/data/stars/three.csv: a header, CR LF and LF line breaks, a blank
+// line, a comment, blanks around the fields, a lower-case class and no line
+// break at the end.
 TEST(StarCatalog, ConvertsACsvIntoCountAndSixteenByteRecords) {
-    const std::string csv = "ra_deg,dec_deg,mag,class_letter\r\n"
-                            "101.28717,-16.71611,-1.44,A\r\n"
-                            "\n"
-                            "# a comment line\n"
-                            " 88.79300 , 7.40710 , 0.45 , m \n"
-                            "279.2348,38.7837,0.03,A";
-    const StarCatalog catalog = ParseStarCsv(csv);
+    const StarCatalog catalog = ParseStarCsv(Data("three.csv"));
     EXPECT_TRUE(catalog.errors.empty());
     ASSERT_EQ(catalog.stars.size(), 3u);
     EXPECT_EQ(catalog.stars[1].spectralClass, 'M'); // classes are upper-cased
@@ -54,16 +58,12 @@ TEST(StarCatalog, ConvertsACsvIntoCountAndSixteenByteRecords) {
     EXPECT_EQ(back[2].spectralClass, 'A');
 }
 
+// tests/data/stars/malformed.csv: line 2 has three fields, line 3 a word
+// for a number, lines 4 and 5 a right ascension and a declination out of
+// range, line 6 two class letters, line 7 a magnitude that is not finite;
+// line 8 is kept, with a warning for its class.
 TEST(StarCatalog, ReportsMalformedLinesByNumberAndKeepsTheRest) {
-    const std::string csv = "10,20,1.0,G\n"
-                            "10,20,1.0\n"         // line 2: three fields
-                            "abc,20,1.0,G\n"      // line 3: not a number
-                            "360,0,1,G\n"         // line 4: right ascension out of range
-                            "10,-90.5,1,G\n"      // line 5: declination out of range
-                            "10,20,1,GK\n"        // line 6: two letters
-                            "10,20,nan,G\n"       // line 7: not finite
-                            "359.99,-90,6.5,X\n"; // line 8: kept, with a warning
-    const StarCatalog catalog = ParseStarCsv(csv);
+    const StarCatalog catalog = ParseStarCsv(Data("malformed.csv"));
     ASSERT_EQ(catalog.errors.size(), 6u);
     EXPECT_EQ(catalog.errors[0].rfind("line 2:", 0), 0u);
     EXPECT_EQ(catalog.errors[5].rfind("line 7:", 0), 0u);
