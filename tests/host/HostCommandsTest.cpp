@@ -10,23 +10,19 @@ namespace {
 
 TEST(HostCommands, ParsesDatesAndTimesAndRefusesTheRest) {
     SceneSpec scene;
+    using Fields = std::vector<int>;
+    auto fields = [&] { return Fields{scene.year, scene.month, scene.day, scene.hour, scene.minute, scene.second}; };
     EXPECT_TRUE(ParseDate("2002-10-11", &scene));
-    EXPECT_EQ(scene.year, 2002);
-    EXPECT_EQ(scene.month, 10);
-    EXPECT_EQ(scene.day, 11);
     EXPECT_TRUE(ParseTime("7:05", &scene));
-    EXPECT_EQ(scene.hour, 7);
-    EXPECT_EQ(scene.minute, 5);
-    EXPECT_EQ(scene.second, 0);
+    EXPECT_EQ(fields(), (Fields{2002, 10, 11, 7, 5, 0}));
     EXPECT_TRUE(ParseTime("23:59:59", &scene));
-    EXPECT_EQ(scene.second, 59);
+    EXPECT_EQ(fields(), (Fields{2002, 10, 11, 23, 59, 59}));
     for (const char* bad : {"2002-13-01", "2002-00-10", "2002-1-32", "2002/10/11", "2002-10-11x", ""})
         EXPECT_FALSE(ParseDate(bad, &scene)) << bad;
     for (const char* bad : {"24:00", "12:60", "12", "12:00:60", "-1:00", "12:00pm"})
         EXPECT_FALSE(ParseTime(bad, &scene)) << bad;
     // A refused text leaves the scene as it was.
-    EXPECT_EQ(scene.hour, 23);
-    EXPECT_EQ(scene.year, 2002);
+    EXPECT_EQ(fields(), (Fields{2002, 10, 11, 23, 59, 59}));
 }
 
 TEST(HostCommands, ContactSheetPlacesFramesInRowsWithGaps) {

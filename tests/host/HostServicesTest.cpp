@@ -43,11 +43,7 @@ TEST(HostParticles, EmitsForTheFrameAroundTheEmitterAndDriftsWithTheWind) {
     EXPECT_EQ(pts.CreateParticleSystem(nullptr), -1);
     const int32_t rain = pts.CreateParticleSystem("Rain");
     ASSERT_EQ(rain, 0);
-    envsys::EmitterRecord record{};
-    record.position[0] = 100;
-    record.position[1] = 200;
-    record.position[2] = 50;
-    record.one = 1.0f;
+    envsys::EmitterRecord record{{100, 200, 50}, {}, {}, 1.0f, {}};
     pts.wind[0] = 5;
     int32_t emitter = -1;
     // 2500 drops a second over a 0.1 s frame: 250 drops.
@@ -108,15 +104,13 @@ TEST(Camera, OrientationRowsAreRightUpForward) {
     EXPECT_NEAR(camera.pitchDegrees, 45.0f, 1e-4f);
 }
 
-class ViewTest : public ::testing::Test {
-protected:
-    ViewTest() : gfx(camera, files) { camera.SetViewport(640, 360); }
+// The view of a 640 x 360 viewport: directions projected onto pixels, the
+// bounding spheres of meshes, and the sky panels in view by heading.
+TEST(ViewTest, ProjectsDirectionsTestsMeshSpheresAndFlagsPanelsInView) {
     Camera camera;
+    camera.SetViewport(640, 360);
     envsys::testing::DiskFiles files;
-    SoftwareRenderer gfx;
-};
-
-TEST_F(ViewTest, ProjectsDirectionsOntoViewportPixels) {
+    SoftwareRenderer gfx(camera, files);
     envsys::HostView* view = gfx.GetView();
     envsys::ViewInfo* info = nullptr;
     view->GetViewInfo(&info);
@@ -152,9 +146,23 @@ TEST_F(ViewTest, ProjectsDirectionsOntoViewportPixels) {
     EXPECT_EQ(hx, 8);
     EXPECT_EQ(hy, 8);
     EXPECT_EQ(view->ScreenAspect(), 1.0f);
-}
-
-TEST_F(ViewTest, PanelFlagsFollowTheHeading) {
+    // Mesh visibility tests the bounding sphere.
+    envsys::HostMesh* mesh = gfx.CreateMesh(3, 3, 4);
+    envsys::MeshRecord* record = mesh->GetMeshData(nullptr);
+    const envsys::Vertex v[3] = {
+        {-1, 0, 0, 1, 1, 1, 1, 0, 0}, {1, 0, 0, 1, 1, 1, 1, 0, 0}, {0, 0, 1, 1, 1, 1, 1, 0, 0}};
+    std::memcpy(record->vertices, v, sizeof v);
+    mesh->Commit();
+    const float ahead[3] = {0, 50, 0}, behind[3] = {0, -50, 0}, aside[3] = {500, 50, 0}, near[3] = {0, 0.5f, 0};
+    EXPECT_EQ(view->IsMeshVisible(record->placement, ahead), 1);
+    EXPECT_EQ(view->IsMeshVisible(record->placement, behind), 0);
+    EXPECT_EQ(view->IsMeshVisible(record->placement, aside), 0);
+    // A sphere around the viewer is always in view.
+    EXPECT_EQ(view->IsMeshVisible(record->placement, near), 1);
+    gfx.ReleaseMesh(&mesh);
+    EXPECT_EQ(mesh, nullptr);
+    EXPECT_EQ(gfx.LiveMeshes(), 0);
+    // The panel flags follow the heading.
     camera.horizontalFov = 60;
     camera.headingDegrees = 0;
     const int32_t* flags = gfx.GetView()->GetPanelFlags();
@@ -168,25 +176,6 @@ TEST_F(ViewTest, PanelFlagsFollowTheHeading) {
     camera.pitchDegrees = 85;
     flags = gfx.GetView()->GetPanelFlags();
     EXPECT_EQ(std::vector<int32_t>(flags, flags + 8), (std::vector<int32_t>(8, 1)));
-}
-
-TEST_F(ViewTest, MeshVisibilityTestsTheBoundingSphere) {
-    envsys::HostMesh* mesh = gfx.CreateMesh(3, 3, 4);
-    envsys::MeshRecord* record = mesh->GetMeshData(nullptr);
-    const envsys::Vertex v[3] = {
-        {-1, 0, 0, 1, 1, 1, 1, 0, 0}, {1, 0, 0, 1, 1, 1, 1, 0, 0}, {0, 0, 1, 1, 1, 1, 1, 0, 0}};
-    std::memcpy(record->vertices, v, sizeof v);
-    mesh->Commit();
-    envsys::HostView* view = gfx.GetView();
-    const float ahead[3] = {0, 50, 0}, behind[3] = {0, -50, 0}, aside[3] = {500, 50, 0}, near[3] = {0, 0.5f, 0};
-    EXPECT_EQ(view->IsMeshVisible(record->placement, ahead), 1);
-    EXPECT_EQ(view->IsMeshVisible(record->placement, behind), 0);
-    EXPECT_EQ(view->IsMeshVisible(record->placement, aside), 0);
-    // A sphere around the viewer is always in view.
-    EXPECT_EQ(view->IsMeshVisible(record->placement, near), 1);
-    gfx.ReleaseMesh(&mesh);
-    EXPECT_EQ(mesh, nullptr);
-    EXPECT_EQ(gfx.LiveMeshes(), 0);
 }
 
 } // namespace

@@ -3,7 +3,8 @@
 #include "host/InstallLayout.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "tests/host/HostTestSupport.h"
 
@@ -16,19 +17,12 @@
 namespace envhost {
 namespace {
 
-// mkdir -p.
-void MakeFolders(const std::string& path) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        mkdir(path.substr(0, slash).c_str(), 0755);
-    mkdir(path.c_str(), 0755);
-}
-
 TEST(InstallLayoutTest, BuildFolderFirstThenInstalledTreeElseBuildPath) {
     ScratchFolder root;
     const std::string bin = root.path + "/bin";
     const std::string modules = bin + "/" ENVSYS_BIN_TO_MODULE_DIR, data = bin + "/" ENVSYS_BIN_TO_DATA_DIR;
-    MakeFolders(bin);
-    MakeFolders(modules);
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(modules);
 
     // Nothing found: the build-folder paths, for the error message.
     EXPECT_EQ(ModulePath(bin), bin + "/EnvironmentSystem.so");
@@ -36,8 +30,8 @@ TEST(InstallLayoutTest, BuildFolderFirstThenInstalledTreeElseBuildPath) {
 
     // Installed.
     root.Write("bin/" ENVSYS_BIN_TO_MODULE_DIR "/EnvironmentSystem.so", "");
-    MakeFolders(data + "/default");
-    MakeFolders(data + "/preview");
+    std::filesystem::create_directories(data + "/default");
+    std::filesystem::create_directories(data + "/preview");
     EXPECT_EQ(ModulePath(bin), modules + "/EnvironmentSystem.so");
     EXPECT_EQ(DataFolder(bin, "default"), data + "/default");
     EXPECT_EQ(DataFolder(bin, "preview"), data + "/preview");
@@ -45,8 +39,8 @@ TEST(InstallLayoutTest, BuildFolderFirstThenInstalledTreeElseBuildPath) {
     // A build folder's module, data/default and preview/ win over an
     // installed tree.
     root.Write("bin/EnvironmentSystem.so", "");
-    MakeFolders(bin + "/data/default");
-    MakeFolders(bin + "/preview");
+    std::filesystem::create_directories(bin + "/data/default");
+    std::filesystem::create_directories(bin + "/preview");
     EXPECT_EQ(ModulePath(bin), bin + "/EnvironmentSystem.so");
     EXPECT_EQ(DataFolder(bin, "default"), bin + "/data/default");
     EXPECT_EQ(DataFolder(bin, "preview"), bin + "/preview");

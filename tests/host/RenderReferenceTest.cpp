@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -85,9 +86,22 @@ TEST(RenderReference, SameAsBeforeAwayFromEdgesAndTheSameOnAnyThreadCount) {
         EXPECT_LE(far, 8);
         EXPECT_LT(worstBlock, 1.5);
         // From below, the overcast's tiles meet without a gap (the old fill
-        // let the sky through at five pixels of this frame).
+        // let the sky through at five pixels of this frame); the top of the
+        // frame is grey, neither dark nor white, and the sun the camera
+        // faces shows no disc or flare through it.
         if (std::string(s.name) == "overcast-below") {
             EXPECT_EQ(Dots(image), 0);
+            double top[3];
+            MeanColour(image, 0, 0, image.width, image.height / 3, top);
+            EXPECT_LT(std::fabs(top[0] - top[1]), 20);
+            EXPECT_LT(std::fabs(top[1] - top[2]), 20);
+            EXPECT_GT(top[0] + top[1] + top[2], 3 * 60);
+            EXPECT_LT(top[0] + top[1] + top[2], 3 * 220);
+            int bright = 0;
+            for (int y = 0; y < image.height; ++y)
+                for (int x = 0; x < image.width; ++x)
+                    bright += Sum(image, x, y) >= 3 * 235 ? 1 : 0;
+            EXPECT_EQ(bright, 0);
         }
     }
 }
