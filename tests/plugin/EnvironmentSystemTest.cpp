@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "plugin/EnvironmentSystem.h"
 #include "plugin/FrameContext.h"
@@ -40,6 +41,15 @@ TEST_F(EnvironmentSystemOps, SetUpPublishesTheFrameContextAndStartValues) {
     CalendarDate date{};
     EXPECT_EQ(env->GetDate(&date), &date);
     EXPECT_TRUE(date.year == 0 && date.month == 1 && date.day == 1);
+    // DrawSky fetches the view; with no light there is no sun and no lens
+    // flare, and stars may be drawn but none exist.
+    env->PrepareFrame();
+    host.log.Clear();
+    env->DrawSky();
+    env->DrawLensFlare();
+    EXPECT_EQ(host.log.Count("GFX.GetView"), 1);
+    EXPECT_EQ(host.gfx.quads.size(), 0u);
+    EXPECT_EQ(g_frame.currentView, &host.gfx.view);
 
     host.Exit();
     EXPECT_EQ(g_frame.system, nullptr);
@@ -83,7 +93,9 @@ TEST_F(EnvironmentSystemOps, WhatMarksARecomputeAndWhatIsZeroWithNothingLoaded) 
     EXPECT_EQ(env->GetSunLight(), nullptr);
 }
 
-TEST_F(EnvironmentSystemOps, OvercastQueriesByWeatherLevel) {
+// The overcast queries, and PrepareFrame refreshing both flags from the
+// viewer's altitude.
+TEST_F(EnvironmentSystemOps, OvercastQueriesByWeatherLevelAndPrepareFrame) {
     g_environmentSystem.overcastAltitude = 1000.0f;
     // Clear and hazy weather has no layer: both answers are 1 at any altitude.
     for (int level : {0, 1, 2}) {
@@ -95,19 +107,14 @@ TEST_F(EnvironmentSystemOps, OvercastQueriesByWeatherLevel) {
     }
     for (int level : {3, 4}) {
         g_environmentSystem.weatherLevel = level;
-        EXPECT_EQ(env->IsAboveOvercast(1500.0f), 1);
-        EXPECT_EQ(env->IsBelowOvercast(1500.0f), 0);
-        EXPECT_EQ(env->IsAboveOvercast(500.0f), 0);
-        EXPECT_EQ(env->IsBelowOvercast(500.0f), 1);
-        // Exactly at the layer the viewer is neither above nor below.
-        EXPECT_EQ(env->IsAboveOvercast(1000.0f), 0);
-        EXPECT_EQ(env->IsBelowOvercast(1000.0f), 0);
+        // Above and below at 1500 and 500; exactly at the layer the viewer
+        // is neither.
+        EXPECT_EQ((std::vector<int32_t>{env->IsAboveOvercast(1500.0f), env->IsBelowOvercast(1500.0f),
+                                        env->IsAboveOvercast(500.0f), env->IsBelowOvercast(500.0f),
+                                        env->IsAboveOvercast(1000.0f), env->IsBelowOvercast(1000.0f)}),
+                  (std::vector<int32_t>{1, 0, 0, 1, 0, 0}));
     }
-}
-
-TEST_F(EnvironmentSystemOps, PrepareFrameRefreshesBothFlagsFromTheViewerAltitude) {
     g_environmentSystem.weatherLevel = 3;
-    g_environmentSystem.overcastAltitude = 1000.0f;
     g_frame.viewerPosition[2] = 400.0;
     env->PrepareFrame();
     EXPECT_EQ(g_environmentSystem.skyVisible, 0);
@@ -116,17 +123,6 @@ TEST_F(EnvironmentSystemOps, PrepareFrameRefreshesBothFlagsFromTheViewerAltitude
     env->PrepareFrame();
     EXPECT_EQ(g_environmentSystem.skyVisible, 1);
     EXPECT_EQ(g_environmentSystem.horizonCloudsVisible, 0);
-}
-
-TEST_F(EnvironmentSystemOps, DrawSkyFetchesTheViewAndDrawsNothingWithoutLight) {
-    env->PrepareFrame();
-    host.log.Clear();
-    env->DrawSky();
-    env->DrawLensFlare();
-    EXPECT_EQ(host.log.Count("GFX.GetView"), 1);
-    // No light: no sun, no lens flares; stars may be drawn but none exist.
-    EXPECT_EQ(host.gfx.quads.size(), 0u);
-    EXPECT_EQ(g_frame.currentView, &host.gfx.view);
 }
 
 } // namespace

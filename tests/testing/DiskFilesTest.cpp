@@ -47,11 +47,8 @@ protected:
 
 TEST_F(DiskFilesTest, ResolvesTheSystemsNamesAndEnvcheckAgreesWithThePlugIn) {
     const std::string root = base + "/root";
-    struct Case {
-        std::string name;
-        std::string real; // below base; empty: no file
-    };
-    const Case cases[] = {
+    // A name and the file it names below base; none for an empty one.
+    const std::pair<std::string, std::string> cases[] = {
         {"env.ini", "/root/env.ini"},
         {".\\ENV.INI", "/root/env.ini"},
         {".\\textures\\sky\\band_1.ini", "/root/Textures/Sky/Band_1.INI"}, // folders in any case
@@ -69,30 +66,30 @@ TEST_F(DiskFilesTest, ResolvesTheSystemsNamesAndEnvcheckAgreesWithThePlugIn) {
         {"textures\\sky", ""}, // a folder is not a file
         {"sub\\missing.ini", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, real] : cases) {
+        SCOPED_TRACE(name);
         DiskFiles files(root);
-        const std::string expected = c.real.empty() ? "" : base + c.real;
-        EXPECT_EQ(fs::path(files.Resolve(c.name)).lexically_normal(), fs::path(expected).lexically_normal());
-        EXPECT_EQ(files.Exists(c.name.c_str(), 0), c.real.empty() ? 0 : 1);
+        const std::string expected = real.empty() ? "" : base + real;
+        EXPECT_EQ(fs::path(files.Resolve(name)).lexically_normal(), fs::path(expected).lexically_normal());
+        EXPECT_EQ(files.Exists(name.c_str(), 0), real.empty() ? 0 : 1);
 
 #if defined(ENVSYS_HAVE_ENVCHECK)
         AccountingMemory memory;
         envcheck::CheckOptions options;
         options.checkFiles = false;
         envcheck::EnvChecker checker(&files, &memory, options);
-        checker.Check(c.name);
+        checker.Check(name);
         bool notFound = false;
         for (const envcheck::Diagnostic& d : checker.diagnostics())
             notFound = notFound || d.message == "Environment File not found";
-        EXPECT_EQ(notFound, c.real.empty());
+        EXPECT_EQ(notFound, real.empty());
 #endif
 
         TestHost host;
         host.shell.services["FMG"] = static_cast<FileService*>(&files);
         host.Init();
-        host.env()->LoadEnvironment(c.name.c_str());
-        EXPECT_EQ(host.Logged(" not found!"), c.real.empty());
+        host.env()->LoadEnvironment(name.c_str());
+        EXPECT_EQ(host.Logged(" not found!"), real.empty());
         host.Exit();
         EXPECT_EQ(files.OpenHandles(), 0);
     }
