@@ -11,7 +11,12 @@
 
 namespace envsys {
 
-constexpr uint32_t kDocumentTextCapacity = 0x40000;
+// The text store of one document, 256 KiB. The fuzz build makes it smaller
+// so that its last bytes are reached by inputs of a few kilobytes.
+#ifndef ENVSYS_DOCUMENT_TEXT_CAPACITY
+#define ENVSYS_DOCUMENT_TEXT_CAPACITY 0x40000
+#endif
+constexpr uint32_t kDocumentTextCapacity = ENVSYS_DOCUMENT_TEXT_CAPACITY;
 constexpr int kNameBufferSize = 260;
 
 struct NameFilter;

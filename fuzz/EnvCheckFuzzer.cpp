@@ -12,20 +12,11 @@
 #include "testing/TestHost.h"
 #include "tools/envcheck/EnvChecker.h"
 
-namespace {
-// Four times the longest input: every file read whole a few times over.
-constexpr size_t kReadBudget = 32 * 1024;
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using envsys::testing::TestHost;
     const std::string input(reinterpret_cast<const char*>(data), size);
     TestHost host;
     host.files.fallback = nullptr; // only the input's files exist, never the disk
-    // Includes that name each other fill the document's 256 KiB text store,
-    // a tenth of a second under the sanitizers; the configuration fuzzer and
-    // the parser's tests keep that path, here it would only cost.
-    host.files.readBudget = kReadBudget;
     host.log.enabled = false;
     envsys::SetLogSink(nullptr, nullptr);
     size_t start = 0;

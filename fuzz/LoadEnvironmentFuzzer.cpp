@@ -16,8 +16,6 @@
 namespace {
 
 const char* const kNames[] = {"env.ini", "a.ini", "b.ini", "stars.dat"};
-// Four times the longest input: every file read whole a few times over.
-constexpr size_t kReadBudget = 32 * 1024;
 
 void Check(bool ok) {
     if (!ok) std::abort();
@@ -30,10 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     TestHost host;
     host.files.fallback = nullptr; // only the input's files exist, never the disk
-    // Includes that name each other fill the document's 256 KiB text store,
-    // a tenth of a second under the sanitizers; the configuration fuzzer and
-    // the parser's tests keep that path, here it would only cost.
-    host.files.readBudget = kReadBudget;
     host.mem.fillFreshBlocks = false;
     host.log.enabled = false;
     envsys::SetLogSink(nullptr, nullptr);

@@ -77,10 +77,9 @@ int32_t MemoryFiles::Read(int32_t handle, void* buffer, uint32_t byteCount) {
     OpenFile& file = it->second;
     // The result is a signed count, so one read never returns more than fits.
     const size_t n = std::min<size_t>({static_cast<size_t>(byteCount), static_cast<size_t>(maxReadBytes),
-                                       size_t{0x7FFFFFFF}, file.bytes->size() - file.position, readBudget});
+                                       size_t{0x7FFFFFFF}, file.bytes->size() - file.position});
     std::memcpy(buffer, file.bytes->data() + file.position, n);
     file.position += n;
-    readBudget -= n;
     return static_cast<int32_t>(n);
 }
 

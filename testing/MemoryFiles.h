@@ -44,9 +44,6 @@ public:
     bool failAllOpens = false;
     uint32_t maxReadBytes = 0xFFFFFFFFu; // a read returns at most this many bytes
     bool readsReturnZero = false;
-    // Bytes all reads together may return; after that every read returns 0,
-    // as on a host whose files run dry.
-    size_t readBudget = SIZE_MAX;
     bool existsAlwaysFalse = false;
 
     int opens = 0;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "config/IniFile.h"
 #include "envsys/HostServices.h"
 
 namespace envcheck {
@@ -57,7 +58,7 @@ struct SourceFile {
 class SourceScanner {
 public:
     // The text capacity of a document, shared by the file and its includes.
-    static constexpr uint32_t kCapacity = 0x40000;
+    static constexpr uint32_t kCapacity = envsys::kDocumentTextCapacity;
 
     explicit SourceScanner(envsys::FileService* files) : files_(files) {}
 
