@@ -11,7 +11,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-coverage}
 scripts/deps.sh
-command -v clang++ >/dev/null || { sudo_=""; [ "$(id -u)" -ne 0 ] && sudo_=sudo; $sudo_ apt-get install -y clang llvm; }
+if ! command -v clang++ >/dev/null || ! command -v llvm-cov >/dev/null || ! command -v llvm-profdata >/dev/null; then
+  sudo_=""
+  [ "$(id -u)" -ne 0 ] && sudo_=sudo
+  $sudo_ apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get -o DPkg::Lock::Timeout=600 install -y -qq clang llvm >/dev/null
+fi
 # clang, Debug, -fprofile-instr-generate -fcoverage-mapping (CMakePresets.json).
 cmake --preset coverage -B "$BUILD_DIR" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" >/dev/null

@@ -9,6 +9,7 @@ The source is restored after each mutant, also when the run is interrupted.
     scripts/mutate.py --seed 1 --count 20 --folders sky
     scripts/mutate.py --list                            # the candidate sites only
     scripts/mutate.py --seed 1 --count 300 --start 243  # resume a run stopped after 242
+    scripts/mutate.py --seed 1 --count 300 --recheck run.log  # only that run's survivors again
 
 A mutant that does not compile is not counted. The score is killed / (killed
 + survived); each survivor is printed with its file, line and change so it
@@ -98,6 +99,9 @@ def main():
     parser.add_argument("--build", default="build-mutate")
     parser.add_argument("--list", action="store_true", help="print the candidate sites and stop")
     parser.add_argument("--timeout", type=int, default=600, help="seconds for one suite run")
+    parser.add_argument("--recheck", metavar="LOG",
+                        help="run again only the mutants an earlier run's LOG lists as SURVIVED (after tests were added); "
+                             "the score counts the ones it killed as well")
     parser.add_argument("--start", type=int, default=1,
                         help="resume at this mutant of the seed's sample (the sample stays the same)")
     args = parser.parse_args()
@@ -124,9 +128,25 @@ def main():
         return 2
 
     killed, survived, broken = 0, [], 0
+    recheck = None
+    if args.recheck:
+        # The verdicts of the earlier run stand for every mutant but its
+        # survivors; the same seed over unchanged sources draws the same sample.
+        recheck = set()
+        with open(args.recheck, encoding="utf-8") as f:
+            for line in f:
+                m = re.match(r"\[(\d+)/\d+\] (killed|SURVIVED|does not compile)", line)
+                if not m:
+                    continue
+                if m.group(2) == "SURVIVED":
+                    recheck.add(int(m.group(1)))
+                elif m.group(2) == "killed":
+                    killed += 1
+                else:
+                    broken += 1
     start_time = time.time()
     for index, (path, number, start, end, replacement) in enumerate(chosen, 1):
-        if index < args.start:
+        if index < args.start or (recheck is not None and index not in recheck):
             continue
         with open(path, encoding="utf-8") as f:
             original = f.read()
