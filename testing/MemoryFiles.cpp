@@ -80,7 +80,7 @@ int32_t MemoryFiles::Read(int32_t handle, void* buffer, uint32_t byteCount) {
                                        size_t{0x7FFFFFFF}, file.bytes->size() - file.position});
     std::memcpy(buffer, file.bytes->data() + file.position, n);
     file.position += n;
-    return static_cast<int32_t>(n);
+    return static_cast<int32_t>(n + readsOverstateBy);
 }
 
 int32_t MemoryFiles::Exists(const char* path, int32_t flags) {

@@ -43,6 +43,7 @@ public:
     std::set<std::string> failOpen; // names (as Key gives them) whose open fails
     bool failAllOpens = false;
     uint32_t maxReadBytes = 0xFFFFFFFFu; // a read returns at most this many bytes
+    uint32_t readsOverstateBy = 0;       // a read reports this many bytes more than it delivered
     bool readsReturnZero = false;
     bool existsAlwaysFalse = false;
 

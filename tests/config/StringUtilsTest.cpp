@@ -163,6 +163,10 @@ TEST(StringUtils, FileNameBuildersStayInsideSmallBuffers) {
     fmgCheckFilePath(std::string(300, 'd').c_str(), "f.dat", path, 260);
     EXPECT_EQ(std::strlen(path), 259u);
     EXPECT_EQ(path[260], '#');
+    // A 1-byte buffer still comes back terminated, and nothing is written past it.
+    std::memset(out, '#', sizeof out);
+    fmgCheckFilePath("dir", "f.dat", out, 1);
+    EXPECT_TRUE(out[0] == '\0' && out[1] == '#');
 }
 
 TEST(StringUtils, EmptyNamesGiveAnEmptyPathAndAMessage) {

@@ -355,6 +355,13 @@ TEST_F(Lighting, GraphicsReceiveFogColoursAndSunLightEveryFrame) {
                                         "GFX.SetSunLightEnabled", "GFX.SetSunLightLevel"}));
     EXPECT_COLOR(host.gfx.sky, 0.2f, 0.4f, 0.8f);
     EXPECT_EQ(host.gfx.fogRange[1], 20000.0f);
+    // Full daylight (level 1) leaves the stars alone, as they are not drawn:
+    // a frame long enough to refresh one star changes none.
+    ASSERT_TRUE(es.starField.stars.Allocate(1));
+    es.starField.stars.Records()[0].size = -99.0f;
+    es.starField.starsPerSecond = 1.0f;
+    FrameWithoutRecompute(1.0f);
+    EXPECT_EQ(es.starField.stars.Records()[0].size, -99.0f);
     // In the dark the sun light is switched off and its level not sent.
     Recompute(-0.5f);
     host.log.Clear();
@@ -401,6 +408,13 @@ TEST_F(Lighting, InclementParticlesAreEmittedAroundTheViewerBelowTheLayer) {
     EXPECT_TRUE(host.particles.emitted.empty());
     es.particleSystem = 7;
     host.SetWeather(3, 1000.0f, 10.0f, 1.0f);
+    host.Frame(0.1f);
+    EXPECT_TRUE(host.particles.emitted.empty());
+    // A viewer so far out (finite, yet the sum of the coordinates overflows
+    // a double) gets none either.
+    host.SetWeather(4, 1000.0f, 10.0f, 1.0f);
+    host.viewer.position[1] = -1e308;
+    PlaceViewer(-1e308);
     host.Frame(0.1f);
     EXPECT_TRUE(host.particles.emitted.empty());
 }

@@ -373,6 +373,12 @@ TEST_F(SkyDomeTest, BandTexturesFollowTheWeatherAndARebuildGivesTheOldBandBack) 
         for (int p = 0; p < 8; ++p)
             EXPECT_EQ(dome.bandMaterials[p].stages[0].textureHandle, 42);
     }
+    // Rebuilding without a reload neither releases the material's own texture
+    // nor forgets it.
+    dome.BuildHorizonBand(2);
+    EXPECT_EQ(dome.bandMaterials[7].stages[0].textureHandle, 42);
+    for (const testing::Call& c : host.log.Named("GFX.ReleaseTexture"))
+        EXPECT_NE(c.numbers[0], 42.0);
     dome.Release();
     EXPECT_EQ(host.mem.LiveBlocks(), baseBlocks);
 }

@@ -94,6 +94,11 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     const auto reads = host.log.Named("FMG.Read");
     for (size_t i = 1; i <= 3; ++i) // the last three asked for 48, 28 and 8 bytes
         EXPECT_EQ(reads[reads.size() - i].numbers[1], std::vector<double>({8, 28, 48})[i - 1]);
+    // A service that reports 4 bytes more than each read delivered (more than
+    // was asked for at the header and at the last read) keeps to the count.
+    host.files.readsOverstateBy = 4;
+    EXPECT_EQ(Load(StarFile(2, "OB")), 2);
+    host.files.readsOverstateBy = 0;
     host.files.maxReadBytes = 0xFFFFFFFFu;
     // A refused block leaves no stars, with the block array's message.
     host.mem.FailAt(1);
