@@ -99,6 +99,8 @@ def main():
     parser.add_argument("--build", default="build-mutate")
     parser.add_argument("--list", action="store_true", help="print the candidate sites and stop")
     parser.add_argument("--timeout", type=int, default=600, help="seconds for one suite run")
+    parser.add_argument("--test-timeout", type=int, default=60,
+                        help="seconds for one test; a mutant that makes a test hang is caught by it")
     parser.add_argument("--recheck", metavar="LOG",
                         help="run again only the mutants an earlier run's LOG lists as SURVIVED (after tests were added); "
                              "the score counts the ones it killed as well")
@@ -122,7 +124,7 @@ def main():
                        check=True, stdout=subprocess.DEVNULL)
     build = ["cmake", "--build", args.build, "-j%d" % os.cpu_count()]
     # The suite as ctest runs it, stopping at the first failure.
-    suite = ["ctest", "--test-dir", args.build, "-j%d" % os.cpu_count(), "--stop-on-failure", "--timeout", "300"]
+    suite = ["ctest", "--test-dir", args.build, "-j%d" % os.cpu_count(), "--stop-on-failure", "--timeout", str(args.test_timeout)]
     if run(build, root, None) != 0 or run(suite, root, args.timeout) != 0:
         print("the unmutated build or suite fails; nothing measured")
         return 2

@@ -171,6 +171,10 @@ TEST_F(CloudLayerTest, GridsThatCannotBeIndexedOrHaveNoSizeAndNullMeshesBuildNot
     host.gfx.meshDataIsNull = true;
     layer.Build(3, 0.0f);
     EXPECT_FALSE(layer.IsBuilt());
+    host.gfx.meshDataIsNull = false;
+    host.gfx.meshIndicesAreNull = true; // vertices without indices
+    layer.Build(3, 0.0f);
+    EXPECT_FALSE(layer.IsBuilt());
     EXPECT_EQ(host.gfx.LiveMeshes(), 0);
     EXPECT_EQ(Mesh().commits, 0);
 }

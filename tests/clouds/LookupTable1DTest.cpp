@@ -52,6 +52,11 @@ TEST_F(LookupTable1DTest, InterpolatesExtrapolatesOrClampsWithAFlooredIndex) {
     }
     table.extrapolate = 1;
     EXPECT_TRUE(std::isnan(table.Lookup(std::nanf(""))));
+    // At an entry the answer is the entry itself, not 0.1 + 3 * 0.6 / 3,
+    // which rounds to 0.70000005.
+    const float thirds[3] = {0.1f, 0.7f, 0.2f};
+    ASSERT_EQ(table.Init(3, 3.0f, 0.0f, thirds), 1);
+    EXPECT_EQ(table.Lookup(3.0f), 0.7f);
 
     // t = -0.5 floors to index -1, outside the table: a clamping table then
     // answers entry 0, where truncation to index 0 would interpolate to 0.

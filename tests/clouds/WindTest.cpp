@@ -193,6 +193,13 @@ TEST_F(WindTest, HostileStepsDrawsAndSettingsLeaveAFiniteWind) {
     wind.Update(2.0f);
     EXPECT_EQ(change.targetDirectionOffset, 1.0f);
     g_plugin.rnd = &host.random;
+
+    // The largest finite step is still a step: the gust reaches its target.
+    change.changeChance = 0.0f;
+    change.speedOffset = 0.0f;
+    change.targetSpeedOffset = 2.0f;
+    wind.Update(FLT_MAX);
+    EXPECT_EQ(change.speedOffset, 2.0f);
 }
 
 TEST_F(WindTest, LoadReadsConsecutiveChangesAndDisarmsHostileRates) {

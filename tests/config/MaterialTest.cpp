@@ -99,6 +99,10 @@ TEST_F(Material, FourPassPlansLoweredToTheStageCount) {
         EXPECT_EQ(record.passPlans[p].Entry(0).stageCount, counts[p]);
         EXPECT_EQ(record.passPlans[p].Entry(3).stageIndex[7], 0xFF);
     }
+    // Eight stages lower none of them.
+    ASSERT_TRUE(LoadMaterial(&record, &file, "EightStages"));
+    for (int p = 0; p < 4; ++p)
+        EXPECT_EQ(record.passPlans[p].Entry(0).stageCount, 1 << p);
 }
 
 TEST_F(Material, PriorityLevelsAndTheDefaultsOfAnEmptySection) {

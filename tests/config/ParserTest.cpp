@@ -153,7 +153,7 @@ TEST(Parser, AFileThatStartsWithALineBreakYieldsNothing) {
 // key lines and the "]" of headers are cut as well; the texts hold no blanks
 // to trim.)
 TEST(Parser, TheTextIsLeftWithEveryLineBreakMadeATerminator) {
-    static const char kMixed[] = "[A]\r\nk=1\rj=2\n\n\r[B]\nx=\0y=3\r\n;c\r\n#x\n[C]";
+    static const char kMixed[] = "[A]\r\nk=1\rj=2\n\n\r[B]\nx=\0y=3\r\n;c\r\n#x\n[C]\nz=1\n#\nw=2\n[D]\nv=1\n#\0u=2";
     static const char kLeadingBreak[] = "\n[A]\r\nk=1\r\n";
     static const char kLeadingNul[] = "\0\n[A]\nk=1\n";
     const struct {
@@ -177,7 +177,7 @@ TEST(Parser, TheTextIsLeftWithEveryLineBreakMadeATerminator) {
             }
         }
         EXPECT_EQ(file.text.cursor, c.parsed ? file.text.end : file.text.base);
-        EXPECT_EQ(SectionNames(file), c.parsed ? "A,B,C" : "");
+        EXPECT_EQ(SectionNames(file), c.parsed ? "A,B,C,D" : "");
     }
     ConfigHost h;
     h.host.files.Add("lines.ini", cases[0].text);
@@ -185,6 +185,8 @@ TEST(Parser, TheTextIsLeftWithEveryLineBreakMadeATerminator) {
     // The NUL byte ends the line "x=" and starts the line "y=3".
     EXPECT_EQ(KeyList(file, "A"), "k=1,j=2");
     EXPECT_EQ(KeyList(file, "B"), "x,y=3");
+    EXPECT_EQ(KeyList(file, "C"), "z=1"); // a lone "#" ends the block too,
+    EXPECT_EQ(KeyList(file, "D"), "v=1"); // also when a NUL byte ends it
 }
 
 TEST(Parser, EmptyNamesAreKeptButNeverFound) {

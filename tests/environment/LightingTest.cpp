@@ -390,6 +390,8 @@ TEST_F(Lighting, InclementParticlesAreEmittedAroundTheViewerBelowTheLayer) {
             EXPECT_NEAR(host.particles.emitted[e].position[i], at[e][i], 1e-6) << e << "," << i;
     const EmitterRecord& first = host.particles.emitted[0];
     EXPECT_TRUE(first.zero[0] == 0 && first.zero[2] == 0 && first.one == 1.0f);
+    for (const testing::Call& call : host.log.Named("PTS.EmitParticles"))
+        EXPECT_EQ(call.numbers[2], 0.0); // the last argument is always 0
     // The service filled each handle, and keeps getting it back.
     EXPECT_NE(es.emitterHandles[0], -1);
     EXPECT_NE(es.emitterHandles[0], es.emitterHandles[1]);

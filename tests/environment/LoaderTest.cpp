@@ -41,6 +41,7 @@ TEST_F(Loader, AMissingFileIsLoggedAndChangesNothing) {
     EXPECT_EQ(env->GetAirDensity(0.0f), 0.0f);
     float g[3] = {5.0f, 5.0f, 5.0f};
     EXPECT_EQ(V3(env->GetGravityVector(g)), (std::vector<float>{0.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(V3(env->GetSunDirection(g)), (std::vector<float>{0.0f, 0.0f, 0.0f})); // no frame placed it
     // A null name is a file that does not exist.
     EXPECT_EQ(env->LoadEnvironment(nullptr), 0);
     EXPECT_EQ(es.recomputeNeeded, 0);

@@ -72,6 +72,7 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     EXPECT_FALSE(host.Logged("negative")); // no stars is no error
     EXPECT_EQ(Load(StarFile(-7, "OBA")), 0);
     EXPECT_TRUE(host.Logged("negative star count -7"));
+    EXPECT_EQ(Load(StarFile(1, "O")), 1);
     EXPECT_EQ(Load(StarFile(3, "OBA")), 3);
     // A header that cannot be read, a file that will not open or does not
     // exist: the previous stars stay.
@@ -83,6 +84,7 @@ TEST_F(StarFieldTest, CountsThatLieAndFilesThatEndEarlyKeepOnlyWhatWasRead) {
     }
     stars.LoadStarData("missing.dat");
     EXPECT_TRUE(host.Logged("Unable to find star data file .\\missing.dat!"));
+    EXPECT_EQ(host.log.Last("FMG.Exists")->numbers[0], 0.0); // asked with no flags
     stars.LoadStarData(nullptr);
     g_plugin.fmg = nullptr;
     stars.LoadStarData("stars.dat");
@@ -261,6 +263,10 @@ TEST_F(StarFieldTest, LoadReadsTheSectionAndTheQuadBlock) {
         EXPECT_EQ(stars.quadBlock[i].v, uv[i][1]);
         EXPECT_EQ(stars.quadBlock[i].y, 1.0f);
     }
+    host.files.Add("stars.ini", "[Stars]\nUpdateRate=0.5\n");
+    IniFile slow("stars.ini", 0, 0);
+    stars.Load(slow);
+    EXPECT_FLOAT_EQ(stars.updateRate, 0.5f); // any rate above 0 is kept
 }
 
 } // namespace

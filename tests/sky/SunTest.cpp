@@ -127,7 +127,11 @@ TEST_F(SunTest, TwilightDiscRollsWithTheViewAndPicksItsFrameByTheFactor) {
     EXPECT_EQ(host.gfx.quads[3].material, &sun.twilightSunFlareMaterial);
     EXPECT_FLOAT_EQ(host.gfx.quads[3].vertices[0].r, 1.0f);
 
-    // Without frames the twilight disc is drawn with no material.
+    // One frame serves every brightness; without frames there is no material.
+    sun.BuildTwilightFrames(frameTemplate, 1, "");
+    host.gfx.quads.clear();
+    sun.Draw(1.0f);
+    EXPECT_EQ(host.gfx.quads[1].material, &sun.twilightFrames.Records()[0]);
     sun.twilightFrames.Free();
     host.gfx.quads.clear();
     sun.Draw(1.0f);
