@@ -34,7 +34,7 @@ speed)
     # libFuzzer's last status line carries the executions and their rate.
     line=$("$BUILD_DIR"/fuzz/envsys_fuzz_"$name" -max_total_time="$seconds" -max_len="$(max_len "$name")" \
       -print_final_stats=1 "$work" 2>&1 | grep -E "^stat::number_of_executed_units|^stat::average_exec_per_sec" |
-      awk -F': *' '{printf "%s ", $2}')
+      awk '{printf "%s ", $NF}')
     printf "%-18s %s s: %s executions, %s exec/s\n" "$name" "$seconds" $line
     rm -rf "$work"
   done

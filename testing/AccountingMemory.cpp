@@ -26,7 +26,7 @@ AccountingMemory::~AccountingMemory() {
 
 void* AccountingMemory::Allocate(uint32_t size, int32_t, int32_t, const char* ownerTag) {
     ++allocations;
-    if (failAt_ > 0 && (allocations == failAt_ || (failAllAfter_ && allocations > failAt_))) {
+    if ((failAt_ > 0 && (allocations == failAt_ || (failAllAfter_ && allocations > failAt_))) || size > maxBlockBytes) {
         ++failures;
         return nullptr;
     }

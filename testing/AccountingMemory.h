@@ -46,6 +46,8 @@ public:
     // Fresh blocks are filled with 0xCD unless this is off (the fuzzers run
     // under the address sanitizer, whose allocator fills them itself).
     bool fillFreshBlocks = true;
+    // A host that refuses any one block larger than this (counted as a failure).
+    uint32_t maxBlockBytes = 0xFFFFFFFFu;
     int allocations = 0; // calls of Allocate, failed ones included
     int failures = 0;
     int frees = 0;
