@@ -169,6 +169,9 @@ int RunTool(const std::string& arguments, std::string* output) {
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
         output->append(buffer, n);
 #if defined(_WIN32)
+    // The tool's standard output is in text mode: its lines end in CR LF.
+    for (size_t at; (at = output->find("\r\n")) != std::string::npos;)
+        output->erase(at, 1);
     return _pclose(pipe); // the command's own exit code
 #else
     const int status = pclose(pipe);
